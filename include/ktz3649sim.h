@@ -1,0 +1,196 @@
+/*
+ * The virtual lab: control of the simulated KTZ3649S driver and its virtual
+ * PCI-3649 / PCI-3649L cards, for the host build (tests, the ktz3649 tool,
+ * and applications developed without a card). Plain C, usable from any
+ * language that calls C.
+ *
+ * The lab lives in libktz3649s.so, the module of the simulated kernel
+ * driver. An application that links only libktz3649.so reaches the driver
+ * through the service control manager as on Windows; it needs this header
+ * only to set up cards and signals.
+ *
+ * Setting up: KtzSimReset, then KtzSimAddCard for each card, then
+ * KtzSimInstallDevice for each device number. After that DeviceOpen(n)
+ * works as on a configured machine.
+ *
+ * Registry: the lab keeps the machine's state in hostwin's registry (the
+ * cards under HKEY_LOCAL_MACHINE\HARDWARE\KTZLAB, the device settings and
+ * the service where the library and Windows keep them). With the
+ * environment variable HOSTWIN_REGISTRY naming a file, that state outlives
+ * the process: one process can set up the lab and configure a card, the
+ * next opens it.
+ *
+ * Time: each request to the driver advances the lab's virtual clock by a
+ * fixed cost (KtzSimSetRequestCost), so polled operations are deterministic.
+ *
+ * Functions returning int give 0 for success or a Win32 error code, unless
+ * they say otherwise.
+ */
+#ifndef KTZ3649SIM_H
+#define KTZ3649SIM_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(KTZSIM_BUILDING)
+#define KTZSIM_API __attribute__((visibility("default")))
+#else
+#define KTZSIM_API
+#endif
+
+#define KTZSIM_PCI3649 97
+#define KTZSIM_PCI3649L 169
+
+/* ---- the lab as a whole --------------------------------------------------- */
+
+/* KtzSimReset flags. */
+#define KTZSIM_KEEP_REGISTRY 0x1 /* keep the registry (and the cards recorded in it) */
+
+/*
+ * Resets the lab: stops the driver, removes every card (unless the registry
+ * is kept), clears the trace, the faults and the virtual clock, restores the
+ * defaults, and reboots the simulated host (hostwin), which empties the
+ * registry unless KTZSIM_KEEP_REGISTRY is given. With the registry kept, the
+ * cards recorded in it come back with fresh state and the driver starts
+ * again if its service is set to start automatically.
+ */
+KTZSIM_API void KtzSimReset(unsigned flags);
+
+/* ---- cards ----------------------------------------------------------------- */
+
+typedef struct KtzSimCard {
+    unsigned bus;
+    unsigned slot;
+    unsigned boardId;     /* KTZSIM_PCI3649 or KTZSIM_PCI3649L */
+    unsigned baseAddress; /* I/O base of the register block */
+    unsigned interrupt;
+} KtzSimCard;
+
+/*
+ * Plugs a card in. Returns its index (0, 1, ...), or -1 when the bus and
+ * slot are taken or the board ID is not one of the two. The base address is
+ * 0xE000 + 0x100 * index and the interrupt 5 + index. A running driver sees
+ * the card at its next start.
+ */
+KTZSIM_API int KtzSimAddCard(unsigned bus, unsigned slot, unsigned boardId);
+/* The same with every property given. */
+KTZSIM_API int KtzSimAddCardEx(const KtzSimCard *card);
+KTZSIM_API int KtzSimCardCount(void);
+/* Fills *card for a card index; 0, or ERROR_INVALID_PARAMETER. */
+KTZSIM_API int KtzSimGetCard(int index, KtzSimCard *card);
+/* The card that the running driver serves for a device number, or -1. */
+KTZSIM_API int KtzSimCardOfDevice(unsigned deviceNumber);
+
+/* ---- configured devices ----------------------------------------------------- */
+
+/* A device's stored settings, as the library's settings writer stores them. */
+typedef struct KtzSimDeviceSettings {
+    unsigned boardId;
+    unsigned baseAddress;
+    unsigned dmaBaseAddress;
+    unsigned interrupt;
+    unsigned dma;
+    unsigned timerClock;
+    unsigned ioPortCount;
+    unsigned allowConflicts; /* 0: the first open resets the card */
+    unsigned chanConfig;     /* bit n: input n differential */
+    unsigned numExpChan;
+    unsigned cjcChannel;
+    unsigned aoReference[2]; /* 0 internal, 1 external unipolar, 2 external bipolar */
+    float aoMaximum[2];      /* stored as whole volts */
+    float aoMinimum[2];
+    unsigned busNumber;
+    unsigned slotNumber;
+    unsigned onSystem;
+    unsigned dioPortMode; /* bit 0: port 0 input, bit 4: port 1 input */
+    unsigned freqArea;
+    unsigned pwmArea;
+} KtzSimDeviceSettings;
+
+/*
+ * The settings a configuration of the card would store: the card's board
+ * ID, bus, slot, base address and interrupt; AllowConflicts 0; all inputs
+ * single-ended; both outputs internal 0 to 5 V; both ports outputs;
+ * FreqArea 1, PWMArea 0; no expansion board (CJC channel 65535).
+ */
+KTZSIM_API int KtzSimDefaultSettings(int card, KtzSimDeviceSettings *settings);
+
+/*
+ * Installs device `deviceNumber` on a card in one call: writes its settings
+ * (the given ones, or the defaults above when NULL) as the library's
+ * settings writer does, registers the kernel service and its keys as the
+ * library's configuration does, and (re)starts the service, which publishes
+ * the device and records its base address.
+ */
+KTZSIM_API int KtzSimInstallDevice(unsigned deviceNumber, int card,
+                                   const KtzSimDeviceSettings *settings);
+
+/* Starts or stops the KTZ3649S service through the service control manager. */
+KTZSIM_API int KtzSimStartDriver(void);
+KTZSIM_API int KtzSimStopDriver(void);
+/* 1 while the driver runs, else 0. */
+KTZSIM_API int KtzSimDriverRunning(void);
+
+/* ---- registers ------------------------------------------------------------------ */
+
+/*
+ * Reads or writes a card register as the card's logic sees it, without a
+ * request to the driver and without a trace entry (width 8 or 16). Reads
+ * have no side effects on the card.
+ */
+KTZSIM_API unsigned KtzSimPeek(int card, unsigned offset, unsigned width);
+KTZSIM_API void KtzSimPoke(int card, unsigned offset, unsigned width, unsigned value);
+
+/* ---- time ------------------------------------------------------------------------- */
+
+/* The virtual clock in nanoseconds. */
+KTZSIM_API unsigned long long KtzSimNow(void);
+/* Virtual time that one request to the driver takes (default 1000 ns). */
+KTZSIM_API void KtzSimSetRequestCost(unsigned nanoseconds);
+
+/* ---- trace ------------------------------------------------------------------------ */
+
+#define KTZSIM_TRACE_REQUEST 1  /* any request; register fields unused */
+#define KTZSIM_TRACE_REGISTER 2 /* a register read or write request */
+#define KTZSIM_TRACE_OPEN 3     /* an open of a device object */
+
+typedef struct KtzSimTraceEntry {
+    unsigned kind;   /* KTZSIM_TRACE_* */
+    unsigned device; /* the device number of the device object */
+    unsigned code;   /* the request code (0 for an open) */
+    unsigned offset; /* register: offset */
+    unsigned width;  /* register: 8 or 16 */
+    unsigned write;  /* register: 1 for a write, 0 for a read */
+    unsigned value;  /* register: the value written or read */
+    unsigned error;  /* 0, or the Win32 error the request failed with */
+} KtzSimTraceEntry;
+
+/* The trace records every request (on by default, up to 1,048,576 entries). */
+KTZSIM_API void KtzSimTraceEnable(int enabled);
+KTZSIM_API void KtzSimTraceClear(void);
+KTZSIM_API size_t KtzSimTraceCount(void);
+/* Fills *entry; 0, or ERROR_INVALID_PARAMETER for an index past the end. */
+KTZSIM_API int KtzSimTraceGet(size_t index, KtzSimTraceEntry *entry);
+/* Entries not recorded because the trace was full. */
+KTZSIM_API size_t KtzSimTraceDropped(void);
+
+/* ---- faults ----------------------------------------------------------------------- */
+
+#define KTZSIM_OPEN 0u /* as a request code: the open of a device object */
+
+/*
+ * Makes requests with this code fail with `lastError` (the system error the
+ * caller then sees): the next `count` ones, or every one when count < 0.
+ * Nothing of a failed request reaches the card.
+ */
+KTZSIM_API void KtzSimFailRequest(unsigned code, unsigned lastError, int count);
+KTZSIM_API void KtzSimClearFaults(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KTZ3649SIM_H */

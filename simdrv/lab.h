@@ -1,0 +1,77 @@
+// The virtual lab: the cards plugged into the simulated machine, the
+// virtual clock, the request trace and the injected faults.
+#pragma once
+
+#include <windows.h>
+
+#include <ktz3649sim.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "card.h"
+
+namespace sim {
+
+// Where the machine's cards are recorded (one subkey per card, in order).
+constexpr char kInventoryKey[] = "HARDWARE\\KTZLAB";
+
+class Lab {
+public:
+    static Lab &Get();
+
+    // Cards. The inventory is in the registry; card state is per process.
+    int AddCard(const KtzSimCard &card);
+    std::vector<KtzSimCard> Inventory() const;
+    // The state of card `index` of the inventory, created on first use.
+    std::shared_ptr<Card> CardAt(int index);
+    // Forgets every card's state (the inventory stays in the registry).
+    void DropCards();
+
+    // Virtual time.
+    uint64_t Now() const { return now_.load(); }
+    void Advance(uint64_t ns) { now_ += ns; }
+    uint64_t RequestCost() const { return requestCost_.load(); }
+    void SetRequestCost(uint64_t ns) { requestCost_ = ns; }
+
+    // Trace.
+    void Record(const KtzSimTraceEntry &entry);
+    void EnableTrace(bool enabled);
+    void ClearTrace();
+    size_t TraceCount();
+    bool TraceAt(size_t index, KtzSimTraceEntry *entry);
+    size_t TraceDropped();
+
+    // Faults: whether a request with this code is to fail, and with what.
+    bool TakeFault(DWORD code, DWORD *error);
+    void AddFault(DWORD code, DWORD error, int count);
+    void ClearFaults();
+
+    // Trace, faults, clock and card state back to their defaults.
+    void Clear();
+
+private:
+    Lab() = default;
+
+    struct Fault {
+        DWORD error;
+        int remaining;  // < 0: always
+    };
+
+    mutable std::mutex mutex_;
+    std::map<int, std::shared_ptr<Card>> cards_;
+    std::atomic<uint64_t> now_{0};
+    std::atomic<uint64_t> requestCost_{1000};
+    std::vector<KtzSimTraceEntry> trace_;
+    bool traceEnabled_ = true;
+    size_t traceDropped_ = 0;
+    std::map<DWORD, Fault> faults_;
+};
+
+constexpr size_t kTraceCapacity = 1u << 20;
+constexpr uint64_t kDefaultRequestCost = 1000;
+
+}  // namespace sim
