@@ -1,0 +1,105 @@
+#include "core/registers.h"
+
+#include "core/device.h"
+#include "core/kernel.h"
+#include "core/kernel_interface.h"
+#include "core/result.h"
+
+namespace ktz {
+namespace {
+
+bool WriteByte(const DeviceRecord &device, DWORD offset, BYTE value) {
+    RegisterWriteByte request{offset, value};
+    return KernelRequest(device, kIoctlWriteByte, &request, sizeof request, nullptr, 0);
+}
+
+bool WriteWord(const DeviceRecord &device, DWORD offset, WORD value) {
+    RegisterWriteWord request{offset, value};
+    return KernelRequest(device, kIoctlWriteWord, &request, sizeof request, nullptr, 0);
+}
+
+bool ReadByte(const DeviceRecord &device, DWORD offset, BYTE *value) {
+    return KernelRequest(device, kIoctlReadByte, &offset, sizeof offset, value, sizeof *value);
+}
+
+bool ReadWord(const DeviceRecord &device, DWORD offset, WORD *value) {
+    return KernelRequest(device, kIoctlReadWord, &offset, sizeof offset, value, sizeof *value);
+}
+
+// The bare result of a failed port function, from the system's last error.
+DWORD PortFailure() {
+    switch (GetLastError()) {
+    case 0xFFFFFFFF: return Bare(ErrKernelRequest);
+    case ERROR_FILE_NOT_FOUND: return Bare(ErrPortFileNotFound);
+    case ERROR_INVALID_HANDLE: return Bare(ErrPortInvalidHandle);
+    case ERROR_TOO_MANY_CMDS: return Bare(ErrPortTooManyCommands);
+    case ERROR_NOACCESS: return Bare(ErrPortNoAccess);
+    default: return Bare(ErrPortRequest);
+    }
+}
+
+// The offset of a port address: an unsigned 32-bit difference, so a port
+// below the base gives a very large offset, sent as it is.
+DWORD PortOffset(const DeviceRecord &device, WORD port) {
+    return static_cast<DWORD>(port) - static_cast<DWORD>(device.settings.BaseAddress);
+}
+
+}  // namespace
+
+void CardWriteByte(const DeviceRecord &device, WORD offset, BYTE value) {
+    WriteByte(device, offset, value);
+}
+
+void CardWriteWord(const DeviceRecord &device, WORD offset, WORD value) {
+    WriteWord(device, offset, value);
+}
+
+WORD CardReadByte(const DeviceRecord &device, WORD offset) {
+    BYTE value = 0;
+    return ReadByte(device, offset, &value) ? value : 0;
+}
+
+WORD CardReadWord(const DeviceRecord &device, WORD offset) {
+    WORD value = 0;
+    return ReadWord(device, offset, &value) ? value : 0;
+}
+
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI WritePortByte(KTZHANDLE handle, WORD port, BYTE value) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    return WriteByte(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure();
+}
+
+DWORD WINAPI WritePortWord(KTZHANDLE handle, WORD port, WORD value) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    return WriteWord(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure();
+}
+
+DWORD WINAPI ReadPortByte(KTZHANDLE handle, WORD port, WORD *value) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    if (!value) return DeviceError(*device, ErrInvalidParameter);
+    BYTE byte = 0;
+    if (!ReadByte(*device, PortOffset(*device, port), &byte)) return PortFailure();
+    *value = byte;
+    return kSuccess;
+}
+
+DWORD WINAPI ReadPortWord(KTZHANDLE handle, WORD port, WORD *value) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    if (!value) return DeviceError(*device, ErrInvalidParameter);
+    WORD word = 0;
+    if (!ReadWord(*device, PortOffset(*device, port), &word)) return PortFailure();
+    *value = word;
+    return kSuccess;
+}
+
+}  // extern "C"

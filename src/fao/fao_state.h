@@ -1,0 +1,24 @@
+// Waveform-output state kept in the device record.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "core/kernel_interface.h"
+
+namespace ktz {
+
+struct FaoState {
+    OVERLAPPED startOverlapped = {};  // the pending start request's overlapped record
+    std::atomic<WORD> faoRunning{0};
+    DWORD sampleCount = 0;
+    WORD faoClockSource = 0;
+    WORD aoAvailWord = 0;
+    FaoStartRequest startRequest = {};  // kept here: the driver completes it later
+    DWORD startBytes = 0;
+    WORD aoPacerDivisor = 0;
+    DWORD faoDmaBuffer = 0;
+};
+
+}  // namespace ktz
