@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the host build, then the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds and runs every test: the host build, the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the 32-bit Windows
+# DLL with its export and loading checks when the cross toolchain is there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --workflow --preset default
 cmake --workflow --preset asan
+if command -v i686-w64-mingw32-g++-posix >/dev/null; then
+  cmake --workflow --preset windows
+else
+  echo "i686-w64-mingw32-g++-posix not found: Windows build skipped" >&2
+fi

@@ -16,6 +16,9 @@
 
 namespace ktz {
 
+// A handle is the record's address: 32 bits in the Windows library.
+static_assert(sizeof(KTZHANDLE) == sizeof(void *));
+
 constexpr DWORD kBoardPci3649 = KTZ_BOARD_PCI3649;
 constexpr DWORD kBoardPci3649L = KTZ_BOARD_PCI3649L;
 
