@@ -86,7 +86,8 @@ TEST_F(DioByteTest, BitWritesUseOnlyBitZeroOfTheState) {
         KtzSimPoke(card_, 41, 8, c.latch);
         KtzSimTraceClear();
         ASSERT_EQ(DioWriteBit(handle_, 1, c.bit, c.state), 0u);
-        EXPECT_EQ(Registers(), (std::vector<Access>{W8(42, 0), R8(41, c.latch), W8(41, c.written)}));
+        EXPECT_EQ(Registers(),
+                  (std::vector<Access>{W8(42, 0), R8(41, c.latch), W8(41, c.written)}));
     }
 }
 
@@ -106,7 +107,8 @@ TEST_F(DioByteTest, ReadsFollowTheDirection) {
         WORD value = 0xEEEE;
         ASSERT_EQ(DioReadPortByte(handle_, c.port, &value), 0u);
         EXPECT_EQ(value, c.value);
-        EXPECT_EQ(Registers(), (std::vector<Access>{W8(42, c.mode & 0xFF), R8(40 + c.port, c.value)}));
+        EXPECT_EQ(Registers(),
+                  (std::vector<Access>{W8(42, c.mode & 0xFF), R8(40 + c.port, c.value)}));
         WORD bit = 0xEEEE;
         ASSERT_EQ(DioReadBit(handle_, c.port, 4, &bit), 0u);
         EXPECT_EQ(bit, (c.value >> 4) & 1);
