@@ -6,21 +6,15 @@
 #include <ktz3649.h>
 #include <ktz3649sim.h>
 
+#include "bench_lab.h"
+
 namespace {
 
 constexpr unsigned kRequestCost = 1000;  // virtual ns per request
 
-struct Lab {
-    Lab() {
-        KtzSimReset(0);
-        KtzSimAddCard(0, 13, KTZSIM_PCI3649);
-        KtzSimInstallDevice(0, 0, nullptr);
-        DeviceOpen(0, &handle);
-        KtzSimSetRequestCost(kRequestCost);
-        KtzSimTraceEnable(0);  // measure the path, not the trace
-    }
-    ~Lab() { DeviceClose(&handle); }
-    KTZHANDLE handle = 0;
+// The lab with a known request cost.
+struct Lab : bench::Lab {
+    Lab() { KtzSimSetRequestCost(kRequestCost); }
 };
 
 // Runs `call` per iteration and reports the requests per call, which must

@@ -22,7 +22,6 @@ protected:
         Install(0, 0, [](KtzSimDeviceSettings &s) { s.chanConfig = 0x000C; });  // pair 2/3
         handle_ = Open(0);
     }
-    KTZHANDLE handle_ = 0;
 };
 
 TEST(AiScale, ReadingsToVolts) {

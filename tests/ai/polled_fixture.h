@@ -20,7 +20,18 @@ protected:
         });
     }
 
+    // Opens device 0 (handle_) and device 1 with an unknown board ID (bad_),
+    // both on card 0, after installing them.
+    void OpenWithBadBoard() {
+        InstallBoard(1, 50);
+        Install(0);
+        handle_ = Open(0);
+        bad_ = Open(1);
+    }
+
     static ktz::DeviceRecord &Record(KTZHANDLE handle) { return *ktz::FindOpenDevice(handle); }
+
+    KTZHANDLE handle_ = 0, bad_ = 0;
 };
 
 }  // namespace ktztest

@@ -20,13 +20,10 @@ protected:
         PolledTest::SetUp();
         ASSERT_EQ(KtzSimAddCard(0, 14, KTZSIM_PCI3649L), 1);
         Install(2, 1);
-        InstallBoard(1, 50);
-        Install(0);
-        handle_ = Open(0);
+        OpenWithBadBoard();
         handleL_ = Open(2);
-        bad_ = Open(1);
     }
-    KTZHANDLE handle_ = 0, handleL_ = 0, bad_ = 0;
+    KTZHANDLE handleL_ = 0;
 };
 
 TEST_F(AoTest, VoltagesScaleToCodes) {

@@ -11,13 +11,9 @@ class DioByteTest : public PolledTest {
 protected:
     void SetUp() override {
         PolledTest::SetUp();
-        InstallBoard(1, 50);
-        Install(0);
-        handle_ = Open(0);
-        bad_ = Open(1);
+        OpenWithBadBoard();
     }
     WORD &Mode() { return Record(handle_).settings.DioPortMode; }
-    KTZHANDLE handle_ = 0, bad_ = 0;
 };
 
 TEST_F(DioByteTest, PortModeAndConfig) {

@@ -11,10 +11,7 @@ class DioWordTest : public PolledTest {
 protected:
     void SetUp() override {
         PolledTest::SetUp();
-        InstallBoard(1, 50);
-        Install(0);
-        handle_ = Open(0);
-        bad_ = Open(1);
+        OpenWithBadBoard();
     }
     // Port 0 reads 0x5A and port 1 0xA5, whatever their direction.
     void Lines(WORD mode) {
@@ -24,7 +21,6 @@ protected:
         KtzSimPoke(card_, 40, 16, 0xA55A);
         KtzSimTraceClear();
     }
-    KTZHANDLE handle_ = 0, bad_ = 0;
 };
 
 TEST_F(DioWordTest, LinesOfEachDirection) {
