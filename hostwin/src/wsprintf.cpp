@@ -179,3 +179,16 @@ extern "C" int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
 }
 
 extern "C" int WINAPI lstrlenA(LPCSTR lpString) { return lpString ? static_cast<int>(std::strlen(lpString)) : 0; }
+
+extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
+    if (!lpOut) return 0;
+    if (!lpFmt) {
+        *lpOut = '\0';
+        return 0;
+    }
+    va_list ap;
+    va_copy(ap, arglist);
+    int n = Format(lpOut, lpFmt, ap);
+    va_end(ap);
+    return n;
+}
