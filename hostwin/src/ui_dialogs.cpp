@@ -101,7 +101,8 @@ void Select(Window &dialog, int id, int index) {
                                            std::to_string(c->items.size()) + " items)");
         return;
     }
-    ControlMessage(*c, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ControlMessage(*c, c->kind == Kind::ComboBox ? CB_SETCURSEL : LB_SETCURSEL,
+                   static_cast<WPARAM>(index), 0);
     if (c->kind == Kind::ComboBox)
         Notify(*c, CBN_SELCHANGE);
     else if (c->style & LBS_NOTIFY)

@@ -117,6 +117,7 @@ LRESULT SetSelection(Window &w, WPARAM wParam) {
     int index = static_cast<int>(wParam);
     if (index < 0 || index >= static_cast<int>(w.items.size())) {
         w.selection = -1;
+        if (w.kind == Kind::ComboBox) w.text.clear();
         return CB_ERR;
     }
     w.selection = index;
