@@ -5,6 +5,7 @@
 //
 //   hwrc [-I dir]... -n symbol -o out.cpp file.rc   writes the data
 //   hwrc [-I dir]... --dump file.rc                 prints the templates
+//   hwrc --dump file.res                            the same from a compiled file
 //
 // Understood: comments, #include (quoted files are read for their #define
 // lines; system headers are known through the constants below), #define,
@@ -571,6 +572,138 @@ std::vector<Dialog> Parse(Lexer &lx) {
     return dialogs;
 }
 
+// ---- compiled resources (.res) -----------------------------------------------------
+
+// Reads the dialogs of a 32-bit resource file, as the Windows resource
+// compilers write it: --dump of a .res shows what a compiler made of a script.
+class ResReader {
+public:
+    explicit ResReader(std::string data) : data_(std::move(data)) {}
+
+    std::vector<Dialog> Dialogs() {
+        std::vector<Dialog> dialogs;
+        while (pos_ + 8 <= data_.size()) {
+            size_t start = pos_;
+            DWORD dataSize = Dword(), headerSize = Dword();
+            Value type = 0, name = 0;
+            bool typeIsNumber = NameOrOrdinal(&type), nameIsNumber = NameOrOrdinal(&name);
+            pos_ = start + headerSize;
+            size_t end = pos_ + dataSize;
+            if (end > data_.size()) Error("resource file", "truncated");
+            if (typeIsNumber && type == 5) {
+                if (!nameIsNumber) Error("resource file", "named dialogs are not supported");
+                dialogs.push_back(ReadDialog(name));
+            }
+            pos_ = (end + 3) & ~size_t(3);
+        }
+        return dialogs;
+    }
+
+private:
+    Value Word() {
+        if (pos_ + 2 > data_.size()) Error("resource file", "truncated");
+        Value v = static_cast<unsigned char>(data_[pos_]) |
+                  static_cast<unsigned char>(data_[pos_ + 1]) << 8;
+        pos_ += 2;
+        return v;
+    }
+    Value Short() {
+        Value v = Word();
+        return v >= 0x8000 ? v - 0x10000 : v;
+    }
+    DWORD Dword() {
+        Value low = Word();
+        return static_cast<DWORD>(low | Word() << 16);
+    }
+    std::string Wide() {
+        std::string s;
+        while (Value c = Word()) s += static_cast<char>(c < 0x80 ? c : '?');
+        return s;
+    }
+    // sz_Or_Ord: a number (0xFFFF then the ordinal) or a string; 0 alone is none.
+    bool NameOrOrdinal(Value *number, std::string *text = nullptr) {
+        Value first = Word();
+        if (first == 0xFFFF) {
+            *number = Word();
+            return true;
+        }
+        *number = 0;
+        if (first == 0) return false;
+        pos_ -= 2;
+        std::string s = Wide();
+        if (text) *text = s;
+        return false;
+    }
+    void Align() { pos_ = (pos_ + 3) & ~size_t(3); }
+
+    Dialog ReadDialog(Value id) {
+        Dialog d;
+        d.id = id;
+        Value menu;
+        bool extended = Word() == 1 && Word() == 0xFFFF;
+        if (!extended) pos_ -= 4;
+        if (extended) {
+            Dword();  // help ID
+            d.exStyle = Dword();
+            d.style = Dword();
+        } else {
+            d.style = Dword();
+            d.exStyle = Dword();
+        }
+        Value count = Word();
+        d.x = Short();
+        d.y = Short();
+        d.cx = Short();
+        d.cy = Short();
+        NameOrOrdinal(&menu);
+        NameOrOrdinal(&menu);  // window class
+        d.caption = Wide();
+        if (d.style & DS_SETFONT) {
+            d.fontSize = Word();
+            if (extended) {
+                Word();  // weight
+                Word();  // italic, character set
+            }
+            d.fontName = Wide();
+        }
+        for (Value i = 0; i < count; ++i) {
+            Align();
+            Control c;
+            if (extended) {
+                Dword();  // help ID
+                c.exStyle = Dword();
+                c.style = Dword();
+            } else {
+                c.style = Dword();
+                c.exStyle = Dword();
+            }
+            c.x = Short();
+            c.y = Short();
+            c.cx = Short();
+            c.cy = Short();
+            c.id = extended ? static_cast<Value>(Dword()) : Word();
+            Value atom;
+            std::string className, text;
+            if (NameOrOrdinal(&atom, &className)) {
+                static const char *const kAtoms[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX",
+                                                     "SCROLLBAR", "COMBOBOX"};
+                className = atom >= 0x80 && atom <= 0x85 ? kAtoms[atom - 0x80] : "#" +
+                                                                                      std::to_string(atom);
+            }
+            c.className = Upper(className);
+            Value ordinal;
+            if (NameOrOrdinal(&ordinal, &text)) text = std::to_string(ordinal);
+            c.text = text;
+            pos_ += Word();  // creation data
+            d.controls.push_back(c);
+        }
+        return d;
+    }
+
+    std::string data_;
+    size_t pos_ = 0;
+};
+
 // ---- output --------------------------------------------------------------------------------
 
 std::string Literal(const std::string &s) {
@@ -683,10 +816,19 @@ int main(int argc, char **argv) {
     }
     if (input.empty() || (!dump && (symbol.empty() || output.empty()))) return Usage();
     try {
-        pp.defines["RC_INVOKED"] = "1";
-        pp.Run(input);
-        Lexer lexer(pp.output, pp, input);
-        auto dialogs = Parse(lexer);
+        std::vector<Dialog> dialogs;
+        if (input.size() > 4 && input.compare(input.size() - 4, 4, ".res") == 0) {
+            std::ifstream in(input, std::ios::binary);
+            if (!in) Error(input, "cannot be read");
+            std::stringstream buffer;
+            buffer << in.rdbuf();
+            dialogs = ResReader(buffer.str()).Dialogs();
+        } else {
+            pp.defines["RC_INVOKED"] = "1";
+            pp.Run(input);
+            Lexer lexer(pp.output, pp, input);
+            dialogs = Parse(lexer);
+        }
         if (dump) {
             std::fputs(Dump(dialogs).c_str(), stdout);
             return 0;
