@@ -406,6 +406,20 @@ R WithControl(HWND dialog, int id, R failure, Body body) {
     return body(*c);
 }
 
+// Sets or clears a style bit; whether it was set before.
+BOOL ChangeStyle(HWND handle, DWORD bit, bool set) {
+    return WithWindow(handle, FALSE, [&](Window &w) {
+        BOOL was = (w.style & bit) ? TRUE : FALSE;
+        w.style = set ? (w.style | bit) : (w.style & ~bit);
+        return was;
+    });
+}
+
+// Whether a style bit is set (`set`) or clear (not `set`).
+BOOL HasStyle(HWND handle, DWORD bit, bool set) {
+    return WithWindow(handle, FALSE, [&](Window &w) { return ((w.style & bit) != 0) == set; });
+}
+
 }  // namespace
 
 extern "C" {
@@ -428,34 +442,16 @@ BOOL WINAPI IsWindow(HWND hWnd) {
 }
 
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
-    return WithWindow(hWnd, FALSE, [&](Window &w) {
-        BOOL wasDisabled = (w.style & WS_DISABLED) ? TRUE : FALSE;
-        if (bEnable)
-            w.style &= ~static_cast<DWORD>(WS_DISABLED);
-        else
-            w.style |= WS_DISABLED;
-        return wasDisabled;
-    });
+    return ChangeStyle(hWnd, WS_DISABLED, !bEnable);  // TRUE when it was disabled
 }
 
-BOOL WINAPI IsWindowEnabled(HWND hWnd) {
-    return WithWindow(hWnd, FALSE, [](Window &w) { return (w.style & WS_DISABLED) ? FALSE : TRUE; });
-}
+BOOL WINAPI IsWindowEnabled(HWND hWnd) { return HasStyle(hWnd, WS_DISABLED, false); }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-    return WithWindow(hWnd, FALSE, [&](Window &w) {
-        BOOL wasVisible = (w.style & WS_VISIBLE) ? TRUE : FALSE;
-        if (nCmdShow == SW_HIDE)
-            w.style &= ~static_cast<DWORD>(WS_VISIBLE);
-        else
-            w.style |= WS_VISIBLE;
-        return wasVisible;
-    });
+    return ChangeStyle(hWnd, WS_VISIBLE, nCmdShow != SW_HIDE);  // TRUE when it was visible
 }
 
-BOOL WINAPI IsWindowVisible(HWND hWnd) {
-    return WithWindow(hWnd, FALSE, [](Window &w) { return (w.style & WS_VISIBLE) ? TRUE : FALSE; });
-}
+BOOL WINAPI IsWindowVisible(HWND hWnd) { return HasStyle(hWnd, WS_VISIBLE, true); }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
     return WithWindow(hWnd, FALSE, [&](Window &w) {

@@ -166,14 +166,9 @@ int Format(char *lpOut, const char *fmt, va_list &ap) {
 }  // namespace
 
 extern "C" int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
-    if (!lpOut) return 0;
-    if (!lpFmt) {
-        *lpOut = '\0';
-        return 0;
-    }
     va_list ap;
     va_start(ap, lpFmt);
-    int n = Format(lpOut, lpFmt, ap);
+    int n = wvsprintfA(lpOut, lpFmt, ap);
     va_end(ap);
     return n;
 }

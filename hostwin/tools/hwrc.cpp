@@ -444,6 +444,15 @@ const Statement kStatements[] = {
     {"LISTBOX", "LISTBOX", LBS_NOTIFY | WS_BORDER, false},
 };
 
+// "x, y, cx, cy".
+void Rectangle(Lexer &lx, Value *x, Value *y, Value *cx, Value *cy) {
+    Value *fields[] = {x, y, cx, cy};
+    for (int i = 0; i < 4; ++i) {
+        if (i) lx.Expect(",");
+        *fields[i] = lx.Expression();
+    }
+}
+
 std::string Upper(std::string s) {
     for (char &c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
@@ -463,13 +472,7 @@ Control ParseControl(Lexer &lx, const std::string &keyword) {
         lx.Expect(",");
         c.style = lx.Styles(WS_CHILD | WS_VISIBLE);
         lx.Expect(",");
-        c.x = lx.Expression();
-        lx.Expect(",");
-        c.y = lx.Expression();
-        lx.Expect(",");
-        c.cx = lx.Expression();
-        lx.Expect(",");
-        c.cy = lx.Expression();
+        Rectangle(lx, &c.x, &c.y, &c.cx, &c.cy);
         if (lx.Accept(",")) c.exStyle = lx.Styles(0);
         if (lx.Accept(",")) lx.Expression();  // help ID
         return c;
@@ -485,13 +488,7 @@ Control ParseControl(Lexer &lx, const std::string &keyword) {
     }
     c.id = lx.Expression();
     lx.Expect(",");
-    c.x = lx.Expression();
-    lx.Expect(",");
-    c.y = lx.Expression();
-    lx.Expect(",");
-    c.cx = lx.Expression();
-    lx.Expect(",");
-    c.cy = lx.Expression();
+    Rectangle(lx, &c.x, &c.y, &c.cx, &c.cy);
     c.style = s->style | WS_CHILD | WS_VISIBLE;
     if (lx.Accept(","))
         c.style = lx.Styles(s->replaced ? WS_CHILD | WS_VISIBLE : c.style);
@@ -510,19 +507,11 @@ Dialog ParseDialog(Lexer &lx, Value id, bool extended) {
                                  "DISCARDABLE"})
             more = lx.Accept(flag) || more;
     }
-    d.x = lx.Expression();
-    lx.Expect(",");
-    d.y = lx.Expression();
-    lx.Expect(",");
-    d.cx = lx.Expression();
-    lx.Expect(",");
-    d.cy = lx.Expression();
+    Rectangle(lx, &d.x, &d.y, &d.cx, &d.cy);
     if (extended && lx.Accept(",")) lx.Expression();  // help ID
-    bool styled = false;
     for (;;) {
         if (lx.Accept("STYLE")) {
             d.style = lx.Styles(0);
-            styled = true;
         } else if (lx.Accept("EXSTYLE")) {
             d.exStyle = lx.Styles(0);
         } else if (lx.Accept("CAPTION")) {
@@ -542,7 +531,6 @@ Dialog ParseDialog(Lexer &lx, Value id, bool extended) {
             break;
         }
     }
-    (void)styled;
     if (!lx.Accept("BEGIN")) lx.Expect("{");
     for (;;) {
         if (lx.Accept("END") || lx.Accept("}")) break;

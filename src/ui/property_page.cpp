@@ -2,6 +2,7 @@
 // provider maps the card's PCI bus and slot to a device number; the page
 // shows the device's stored settings and opens the configuration dialog.
 #include <cstdarg>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +13,10 @@
 
 namespace ktz {
 namespace {
+
+// The page structure with the header-title members: 48 bytes on 32-bit Windows.
+static_assert(sizeof(void *) != 4 ||
+              offsetof(PROPSHEETPAGEA, pszHeaderSubTitle) + sizeof(LPCSTR) == 48);
 
 constexpr char kDevicePrefix[] = "Device";
 constexpr DWORD kSubkeyNameLength = 32;

@@ -240,21 +240,14 @@ void Save(HWND dialog, DeviceSettings &s) {
 INT_PTR Command(HWND dialog, WORD id, WORD code) {
     DeviceSettings *s = WorkingRecord(dialog);
     if (!s) return FALSE;
+    // A reference radio, on any notification: the range only for the internal one.
+    for (const auto &c : kOutputs) {
+        if (id == c.externalUnipolar || id == c.externalBipolar || id == c.internal) {
+            Enable(dialog, c.range, id == c.internal);
+            return TRUE;
+        }
+    }
     switch (id) {
-    case IDC_DA0_EXT_UNIPOLAR:
-    case IDC_DA0_EXT_BIPOLAR:
-        Enable(dialog, IDC_DA0_RANGE, false);
-        return TRUE;
-    case IDC_DA0_INTERNAL:
-        Enable(dialog, IDC_DA0_RANGE, true);
-        return TRUE;
-    case IDC_DA1_EXT_UNIPOLAR:
-    case IDC_DA1_EXT_BIPOLAR:
-        Enable(dialog, IDC_DA1_RANGE, false);
-        return TRUE;
-    case IDC_DA1_INTERNAL:
-        Enable(dialog, IDC_DA1_RANGE, true);
-        return TRUE;
     case IDC_AI_CHANNEL:
         if (code != CBN_SELCHANGE) return FALSE;
         if (int channel = SelectedChannel(dialog); channel >= 0)
