@@ -8,19 +8,11 @@
 #include <core/device.h>
 #include <core/registers.h>
 
+#include "bench_lab.h"
+
 namespace {
 
-struct Lab {
-    Lab() {
-        KtzSimReset(0);
-        KtzSimAddCard(0, 13, KTZSIM_PCI3649);
-        KtzSimInstallDevice(0, 0, nullptr);
-        DeviceOpen(0, &handle);
-        KtzSimTraceEnable(0);  // measure the path, not the trace
-    }
-    ~Lab() { DeviceClose(&handle); }
-    KTZHANDLE handle = 0;
-};
+using bench::Lab;
 
 void BM_CardReadWord(benchmark::State &state) {
     Lab lab;

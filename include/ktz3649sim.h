@@ -144,6 +144,83 @@ KTZSIM_API int KtzSimDriverRunning(void);
 KTZSIM_API unsigned KtzSimPeek(int card, unsigned offset, unsigned width);
 KTZSIM_API void KtzSimPoke(int card, unsigned offset, unsigned width, unsigned value);
 
+/* ---- analog inputs, analog outputs and digital ports ------------------------ */
+
+/*
+ * The converter: 16 input channels (channels 2k and 2k+1 form a pair when
+ * the range programmed for 2k is differential: the pair reads 2k minus
+ * 2k+1). A conversion samples its channel's signal at the virtual time it
+ * starts and its result is ready one conversion time later; register 0
+ * then reads the 12-bit code in bits 0 to 11 and the low three bits of the
+ * converted channel in bits 12 to 14. Gain codes: bit 4 set is unipolar
+ * (0 V to full scale), clear bipolar (-full scale to +full scale); bits 0
+ * to 2 select the full scale, 5, 2.5, 1.25, 0.625, 10 V bipolar and 10, 5,
+ * 2.5, 1.25 V unipolar; the other codes give the 10 V span. Voltages
+ * beyond a range clip to code 0 or 4095.
+ *
+ * Functions taking a card index return 0, or ERROR_INVALID_PARAMETER for a
+ * card, channel or port that does not exist (nothing changes then).
+ */
+
+#define KTZSIM_SIGNAL_DC 0     /* offset */
+#define KTZSIM_SIGNAL_SINE 1   /* offset + amplitude * sin(2 pi frequency t) */
+#define KTZSIM_SIGNAL_SQUARE 2 /* offset + amplitude in the first half period, - in the second */
+#define KTZSIM_SIGNAL_NOISE 3  /* offset + amplitude * uniform(-1, 1), from seed and time */
+
+typedef struct KtzSimSignal {
+    unsigned kind;    /* KTZSIM_SIGNAL_* */
+    double amplitude; /* volts, peak */
+    double offset;    /* volts */
+    double frequency; /* hertz of virtual time (sine, square) */
+    unsigned seed;    /* noise: the same seed gives the same value at the same time */
+} KtzSimSignal;
+
+/* The signal at an input channel (0 to 15); every channel starts at 0 V DC. */
+KTZSIM_API int KtzSimSetSignal(int card, unsigned channel, const KtzSimSignal *signal);
+/* A DC voltage at an input channel. */
+KTZSIM_API int KtzSimSetInputVoltage(int card, unsigned channel, double volts);
+/* The voltage at an input channel at a virtual time (ns); 0.0 when there is none. */
+KTZSIM_API double KtzSimInputVoltage(int card, unsigned channel, unsigned long long time);
+
+/* Virtual time from the start of a conversion to its result (default 1000 ns). */
+KTZSIM_API int KtzSimSetConversionTime(int card, unsigned nanoseconds);
+/*
+ * Fault: with `never` non-zero, conversions start but never finish (bit 8
+ * of register 8 stays set); clearing it lets the one under way finish.
+ */
+KTZSIM_API int KtzSimSetConverterNeverFinishes(int card, int never);
+
+/*
+ * The external trigger line: `count` pulses (KTZSIM_ENDLESS: without end;
+ * 0: never again), one every `period` ns of virtual time, the first one
+ * period after the call. A pulse starts a conversion when register 6 holds
+ * 9 (external trigger) and the converter is idle; other pulses are lost.
+ * There are no pulses until this is called.
+ */
+#define KTZSIM_ENDLESS (-1)
+KTZSIM_API int KtzSimSetExternalTrigger(int card, unsigned period, int count);
+/* One trigger pulse now. */
+KTZSIM_API int KtzSimFireTrigger(int card);
+
+/*
+ * The outputs (PCI-3649 only): the voltage each output channel (0, 1)
+ * drives from its code (registers 12, 14; 12 bits, code 4096 wraps to 0)
+ * and its bits in register 10: code / 4096 of the reference, unipolar, or
+ * of twice the reference less the reference, bipolar. The reference is
+ * internal 5 V or 10 V, or the external reference voltage (default 10 V).
+ */
+KTZSIM_API int KtzSimGetAnalogOutput(int card, unsigned channel, double *volts);
+KTZSIM_API int KtzSimSetExternalReference(int card, double volts);
+
+/*
+ * The digital ports 0 and 1: an input port (its bit in register 42 set:
+ * bit 0 port 0, bit 4 port 1) reads the external lines; an output port
+ * drives and reads back its output latch. Lines start at 0.
+ */
+KTZSIM_API int KtzSimSetDigitalInput(int card, unsigned port, unsigned lines);
+/* The output latch of a port (what the port drives while it is an output). */
+KTZSIM_API int KtzSimGetDigitalOutput(int card, unsigned port, unsigned *latch);
+
 /* ---- time ------------------------------------------------------------------------- */
 
 /* The virtual clock in nanoseconds. */

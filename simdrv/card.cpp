@@ -1,9 +1,16 @@
 #include "card.h"
 
+#include "adc.h"
+#include "dac.h"
+#include "dio.h"
+
 namespace sim {
 
 Card::Card(const KtzSimCard &info) : info_(info) {
     // The card's functions join here as blocks.
+    AddBlock(std::make_unique<AdcBlock>());
+    if (info.boardId == KTZSIM_PCI3649) AddBlock(std::make_unique<DacBlock>());
+    AddBlock(std::make_unique<DioBlock>());
 }
 
 Card::~Card() = default;

@@ -133,7 +133,8 @@ LONG Persist(State &s, const Key &key) {
     return regfile::Save(s.file, s.roots) ? ERROR_SUCCESS : ERROR_CANTWRITE;
 }
 
-LONG OpenLocked(State &s, HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) {
+// Finds the existing key at a path below an open key.
+LONG FindLocked(State &s, HKEY hKey, LPCSTR lpSubKey, KeyPtr *found) {
     OpenKey parent;
     if (LONG e = ResolveFor(s, hKey, 0, &parent); e != ERROR_SUCCESS) return e;
     std::vector<std::string> names;
@@ -143,6 +144,13 @@ LONG OpenLocked(State &s, HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY p
         key = FindSubkey(*key, name);
         if (!key) return ERROR_FILE_NOT_FOUND;
     }
+    *found = std::move(key);
+    return ERROR_SUCCESS;
+}
+
+LONG OpenLocked(State &s, HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) {
+    KeyPtr key;
+    if (LONG e = FindLocked(s, hKey, lpSubKey, &key); e != ERROR_SUCCESS) return e;
     *phkResult = NewHandle(s, std::move(key), MapAccess(samDesired));
     return ERROR_SUCCESS;
 }
@@ -347,15 +355,8 @@ extern "C" LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     State &s = TheState();
     std::lock_guard lock(s.mutex);
-    OpenKey parent;
-    if (LONG e = ResolveFor(s, hKey, 0, &parent); e != ERROR_SUCCESS) return e;
-    std::vector<std::string> names;
-    if (LONG e = SplitPath(lpSubKey, &names); e != ERROR_SUCCESS) return e;
-    KeyPtr key = parent.key;
-    for (const std::string &name : names) {
-        key = FindSubkey(*key, name);
-        if (!key) return ERROR_FILE_NOT_FOUND;
-    }
+    KeyPtr key;
+    if (LONG e = FindLocked(s, hKey, lpSubKey, &key); e != ERROR_SUCCESS) return e;
     // "" deletes the key hKey itself; roots have no parent and stay.
     if (!key->parent || !key->subkeys.empty()) return ERROR_ACCESS_DENIED;
     key->parent->subkeys.erase(key->name);

@@ -1,0 +1,22 @@
+// The lab of the benchmarks: one PCI-3649 installed and opened as device
+// 0, with the trace off (measure the path, not the trace).
+#pragma once
+
+#include <ktz3649.h>
+#include <ktz3649sim.h>
+
+namespace bench {
+
+struct Lab {
+    Lab() {
+        KtzSimReset(0);
+        KtzSimAddCard(0, 13, KTZSIM_PCI3649);
+        KtzSimInstallDevice(0, 0, nullptr);
+        DeviceOpen(0, &handle);
+        KtzSimTraceEnable(0);
+    }
+    ~Lab() { DeviceClose(&handle); }
+    KTZHANDLE handle = 0;
+};
+
+}  // namespace bench

@@ -1,0 +1,76 @@
+#include "ao/ao_range.h"
+
+#include <cmath>
+
+#include <ktz3649.h>
+
+#include "core/device.h"
+#include "core/result.h"
+
+namespace ktz {
+namespace {
+
+constexpr double kRangeTolerance = 0.000001;
+constexpr double kInternalMaxima[] = {10.0, 5.0};
+constexpr double kInternalMinima[] = {0.0, -5.0, -10.0};
+
+// The distance is rounded to a float before the comparison in double.
+template <size_t N>
+bool IsNearOneOf(FLOAT value, const double (&targets)[N]) {
+    for (double target : targets) {
+        auto distance = static_cast<FLOAT>(std::fabs(static_cast<double>(value) - target));
+        if (static_cast<double>(distance) < kRangeTolerance) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsInternalReferenceRange(FLOAT maximum, FLOAT minimum) {
+    return IsNearOneOf(maximum, kInternalMaxima) && IsNearOneOf(minimum, kInternalMinima);
+}
+
+bool ScaleToCode(const AOSettingsEntry &entry, FLOAT voltage, WORD *code) {
+    FLOAT maximum = entry.maximum, minimum = entry.minimum;
+    if (entry.secondMaximum > 0.0f) {
+        maximum = entry.secondMaximum;
+        minimum = entry.secondMinimum;
+    }
+    long double width = static_cast<long double>(maximum) - minimum;
+    if (std::isnan(voltage) || !std::isfinite(width) || width == 0) return false;
+    if (voltage < minimum) voltage = minimum;
+    if (voltage > maximum) voltage = maximum;
+    long double scaled = (static_cast<long double>(voltage) - minimum) * 4096 / width;
+    // Code 4096 would wrap to 0 in the 12-bit converter: the top of the
+    // range is the largest code.
+    if (!(scaled >= 0)) scaled = 0;
+    if (scaled > kAoMaxCode) scaled = kAoMaxCode;
+    *code = static_cast<WORD>(scaled);
+    return true;
+}
+
+DWORD CheckOutputBoard(const DeviceRecord &device) {
+    if (device.settings.BoardID == kBoardPci3649L) return DeviceError(device, ErrNotSupported);
+    if (device.settings.BoardID != kBoardPci3649) return DeviceError(device, ErrUnsupportedBoard);
+    return kSuccess;
+}
+
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI AOScale(KTZHANDLE handle, WORD channel, FLOAT voltage, WORD *code) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    if (device->settings.BoardID == kBoardPci3649L) return DeviceError(*device, ErrNotSupported);
+    // Only the stored entries can be read, whatever the channel.
+    if (channel >= kAOSettingsEntries) return DeviceError(*device, ErrInvalidChannel);
+    if (!code) return DeviceError(*device, ErrInvalidParameter);
+    if (!ScaleToCode(device->settings.aoSettings[channel], voltage, code))
+        return DeviceError(*device, ErrInvalidParameter);
+    return kSuccess;
+}
+
+}  // extern "C"
