@@ -180,5 +180,31 @@ TEST_F(SettingDialogTest, DeviceConfigExtAssignsTheGivenCardToANewDevice) {
     EXPECT_EQ(DeviceConfigExt(0, KTZ_BOARD_PCI3649, nullptr, nullptr, 0), -1);
 }
 
+TEST_F(SettingDialogTest, CardMarkedAbsentIsChosenAgainOnOpening) {
+    // Only card 0 exists and device 0 names it: no unconfigured card is found,
+    // and the dialog keeps the device's own card.
+    Install(0, 0, [](KtzSimDeviceSettings &s) { s.onSystem = 0; });
+    HwUiClick(IDD_DEVICE_SETTING, IDOK);
+    ASSERT_EQ(DeviceConfig(0, KTZ_BOARD_PCI3649, nullptr), 0);
+    EXPECT_EQ(OpenedDialogs(), (std::vector<int>{IDD_DEVICE_SETTING, IDD_FOUND_DEVICE}));
+    auto stored = ReadDeviceKey(kDeviceKey0);
+    EXPECT_EQ(stored["OnSystem"], Number(1));
+    EXPECT_EQ(stored["SlotNumber"], Number(13));
+
+    // With an unconfigured card, cancelling the choice ends the settings dialog.
+    HwUiReset();
+    ASSERT_EQ(KtzSimAddCard(3, 3, KTZSIM_PCI3649), 1);
+    Install(0, 0, [](KtzSimDeviceSettings &s) { s.onSystem = 0; });
+    WriteNumber(kDeviceKey0, "Extra", 1);
+    HwUiEscape(IDD_FOUND_DEVICE);
+    ASSERT_EQ(DeviceConfig(0, KTZ_BOARD_PCI3649, nullptr), 0);
+    EXPECT_EQ(ReadDeviceKey(kDeviceKey0)["OnSystem"], Number(0));
+    EXPECT_EQ(ReadDeviceKey(kDeviceKey0).count("Extra"), 1u);  // nothing stored
+    auto ended = Events(HW_UI_DIALOG_ENDED);
+    ASSERT_EQ(ended.size(), 2u);
+    EXPECT_EQ(ended[1].dialogId, IDD_DEVICE_SETTING);
+    EXPECT_EQ(ended[1].result, 0);
+}
+
 }  // namespace
 }  // namespace ktztest
