@@ -1,0 +1,95 @@
+// Event counting: a counter in mode 0 counts its input down from 0xFFFF,
+// and the reads extend its 16 bits to a 32-bit total by counting wraps.
+#include <ktz3649.h>
+
+#include "core/device.h"
+#include "core/registers.h"
+#include "core/result.h"
+#include "counter/counter_math.h"
+#include "counter/counter_registers.h"
+#include "counter/counter_threads.h"
+
+namespace ktz {
+namespace {
+
+// The final gate configuration by gate mode: 0 ungated, 1 and 3 the gate
+// line active high, 2 and 4 active low; the clock is the counter's input.
+bool EventGate(WORD gateMode, WORD *value) {
+    switch (gateMode) {
+    case 0: *value = 0x82; return true;
+    case 1:
+    case 3: *value = 0x22; return true;
+    case 2:
+    case 4: *value = 0x62; return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+void CountEvents(CounterState &state, WORD counter, WORD current, WORD *overflow, DWORD *count) {
+    DWORD &last = state.evtLastCount[counter];
+    DWORD &accumulated = state.evtAccumulated[counter];
+    if (state.evtFirstPhase[counter]) {
+        if (current == last) {
+            *count = accumulated;
+            return;
+        }
+        if (last > current && last != 0xFFFF) {
+            accumulated += last - current;
+            *count = accumulated;
+            last = current;
+            return;
+        }
+        // The counter has wrapped, or started from 0xFFFF.
+        state.evtFirstPhase[counter] = 0;
+        last = 0xFFFF;
+    }
+    DWORD &overflows = state.evtOverflows[counter];
+    if (last < current) ++overflows;
+    DWORD elapsed = (0xFFFFu - current) + overflows * 65536u;
+    *overflow = overflows > 0xFFFF ? 1 : 0;
+    *count = elapsed + accumulated;
+    last = current;
+}
+
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI CounterEventStart(KTZHANDLE handle, WORD counter, WORD gateMode) {
+    ForgetCounterThread(CounterThreadKind::Frequency);
+    DWORD result;
+    DeviceRecord *device = CounterDevice(handle, &result);
+    if (!device) return result;
+    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+
+    CounterState &state = device->counter;
+    state.evtOverflows[counter] = 0;
+    state.evtFirstPhase[counter] = 1;
+    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0x30));  // mode 0, binary
+    WriteWords(*device, CounterData(counter), {0xFF, 0xFF});
+    WriteWords(*device, CounterGate(counter), {0x80, 0x88, 0x80});
+    WORD gate;
+    if (EventGate(gateMode, &gate)) CardWriteWord(*device, CounterGate(counter), gate);
+    CardWriteByte(*device, kCounterControl, static_cast<BYTE>(ControlWord(counter, 0)));  // latch
+    state.evtLastCount[counter] = ReadCounterValue(*device, counter);
+    state.evtAccumulated[counter] = 0;
+    return kSuccess;
+}
+
+DWORD WINAPI CounterEventRead(KTZHANDLE handle, WORD counter, WORD *overflow, DWORD *count) {
+    DWORD result;
+    DeviceRecord *device = CounterDevice(handle, &result);
+    if (!device) return result;
+    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+    if (!overflow || !count) return DeviceError(*device, ErrInvalidParameter);
+
+    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0));  // latch
+    CountEvents(device->counter, counter, ReadCounterValue(*device, counter), overflow, count);
+    return kSuccess;
+}
+
+}  // extern "C"

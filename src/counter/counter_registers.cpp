@@ -1,0 +1,33 @@
+#include "counter/counter_registers.h"
+
+#include "core/device.h"
+#include "core/registers.h"
+#include "core/result.h"
+
+namespace ktz {
+
+DeviceRecord *CounterDevice(KTZHANDLE handle, DWORD *result) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) {
+        *result = Bare(ErrInvalidHandle);
+        return nullptr;
+    }
+    if (!device->IsKnownBoard()) {
+        *result = DeviceError(*device, ErrUnsupportedBoard);
+        return nullptr;
+    }
+    *result = kSuccess;
+    return device;
+}
+
+void WriteWords(const DeviceRecord &device, WORD offset, std::initializer_list<WORD> values) {
+    for (WORD value : values) CardWriteWord(device, offset, value);
+}
+
+WORD ReadCounterValue(const DeviceRecord &device, WORD counter) {
+    WORD low = CardReadWord(device, CounterData(counter)) & 0xFF;
+    WORD high = CardReadWord(device, CounterData(counter)) & 0xFF;
+    return static_cast<WORD>(high << 8 | low);
+}
+
+}  // namespace ktz

@@ -1,0 +1,38 @@
+// The counter registers, and what every counter function shares: the
+// checks it begins with and the way counts are read.
+#pragma once
+
+#include <windows.h>
+
+#include <ktz3649.h>
+
+#include <initializer_list>
+
+namespace ktz {
+
+struct DeviceRecord;
+
+constexpr WORD kCounterControl = 30;  // control word in the 8254 format
+constexpr WORD kClockSelector = 38;   // 0 10 MHz, 1 1 MHz, 2 100 kHz, 3 10 kHz
+constexpr WORD kHighestCounter = 2;
+
+// The data register of a counter, and its gate and clock configuration.
+constexpr WORD CounterData(WORD counter) { return static_cast<WORD>(24 + 2 * counter); }
+constexpr WORD CounterGate(WORD counter) { return static_cast<WORD>(32 + 2 * counter); }
+// A control word for a counter: the counter in bits 6-7 over the rest.
+constexpr WORD ControlWord(WORD counter, WORD rest) {
+    return static_cast<WORD>(counter << 6 | rest);
+}
+
+// The record of an open device with counters, or null with the result
+// that refuses the call: bare 3 for no open device, error 24 for an
+// unknown board.
+DeviceRecord *CounterDevice(KTZHANDLE handle, DWORD *result);
+
+// Writes each value as a word to the register, in turn.
+void WriteWords(const DeviceRecord &device, WORD offset, std::initializer_list<WORD> values);
+// A counter's 16-bit value from two word reads of its data register, the
+// low byte first; only the low 8 bits of each read count.
+WORD ReadCounterValue(const DeviceRecord &device, WORD counter);
+
+}  // namespace ktz
