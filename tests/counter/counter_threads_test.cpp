@@ -33,34 +33,54 @@ protected:
         DWORD code = 0;
         return GetExitCodeThread(thread.handle, &code) && code == STILL_ACTIVE;
     }
+
+    // Ways to leave one measurement thread running on a device. (Two at
+    // once would disturb each other: both program counters 1 and 2.)
+    struct Starter {
+        const char *name;
+        void (*start)(KTZHANDLE);
+    };
+    static constexpr Starter kStarters[] = {
+        {"frequency", StartFrequency},
+        {"pulse width", StartPulseWidth},  // no pulse train: waits for a phase forever
+        {"forgotten frequency",
+         [](KTZHANDLE handle) {
+             StartFrequency(handle);
+             ASSERT_EQ(CounterEventStart(handle, 0, 0), 0u);  // forgets it
+             EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::Frequency));
+         }},
+    };
 };
 
-TEST_F(CounterThreadTest, ResetOnAnyCounterStopsTheRunningThreads) {
-    KTZHANDLE handle = OpenDefault();
-    FreezeTime();
-    DWORD handles = HwOpenHandleCount();
-    StartFrequency(handle);
-    StartPulseWidth(handle);  // no pulse train: waits for a high phase forever
-    ASSERT_EQ(ThreadCount(handle), 2u);
-    for (const auto &thread : Record(handle).counter.threads) EXPECT_TRUE(Running(*thread));
-    EXPECT_EQ(HwOpenHandleCount(), handles + 2);
+TEST_F(CounterThreadTest, ResetOnAnyCounterStopsTheRunningThread) {
+    for (const Starter &starter : kStarters) {
+        KTZHANDLE handle = OpenDefault();
+        FreezeTime();
+        DWORD handles = HwOpenHandleCount();
+        starter.start(handle);
+        ASSERT_EQ(ThreadCount(handle), 1u) << starter.name;
+        EXPECT_TRUE(Running(*Record(handle).counter.threads.front())) << starter.name;
+        EXPECT_EQ(HwOpenHandleCount(), handles + 1) << starter.name;
 
-    KtzSimTraceClear();
-    ASSERT_EQ(CounterReset(handle, 0), 0u);
-    EXPECT_EQ(ThreadCount(handle), 0u);
-    EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::Frequency));
-    EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::PulseWidth));
-    EXPECT_EQ(HwOpenHandleCount(), handles);
-    // Stopped threads leave no result and send nothing after the reset.
-    EXPECT_EQ(Record(handle).counter.freqReady, 0);
-    EXPECT_EQ(Record(handle).counter.pwmReady, 0);
-    auto writes = RegisterWrites();
-    ASSERT_GE(writes.size(), 3u);
-    EXPECT_EQ(std::vector<Access>(writes.end() - 3, writes.end()),
-              (std::vector<Access>{W16(30, 0x39), W16(24, 0), W16(24, 0)}));
-    // So the next read starts a new measurement.
-    StartFrequency(handle);
-    EXPECT_EQ(ThreadCount(handle), 1u);
+        KtzSimTraceClear();
+        ASSERT_EQ(CounterReset(handle, 0), 0u);
+        EXPECT_EQ(ThreadCount(handle), 0u) << starter.name;
+        EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::Frequency));
+        EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::PulseWidth));
+        EXPECT_EQ(HwOpenHandleCount(), handles) << starter.name;
+        // A stopped thread leaves no result and sends nothing after the reset.
+        EXPECT_EQ(Record(handle).counter.freqReady, 0);
+        EXPECT_EQ(Record(handle).counter.pwmReady, 0);
+        auto writes = RegisterWrites();
+        ASSERT_GE(writes.size(), 3u);
+        EXPECT_EQ(std::vector<Access>(writes.end() - 3, writes.end()),
+                  (std::vector<Access>{W16(30, 0x39), W16(24, 0), W16(24, 0)}))
+            << starter.name;
+        // So the next read starts a new measurement.
+        starter.start(handle);
+        EXPECT_EQ(ThreadCount(handle), 1u) << starter.name;
+        Close(handle);
+    }
 }
 
 TEST_F(CounterThreadTest, ResetStopsTheSlotThreadOfAnotherDevice) {
@@ -81,26 +101,23 @@ TEST_F(CounterThreadTest, ResetStopsTheSlotThreadOfAnotherDevice) {
     EXPECT_EQ(ThreadCount(first), 1u);
 }
 
-TEST_F(CounterThreadTest, LastCloseJoinsRunningAndForgottenThreads) {
+TEST_F(CounterThreadTest, LastCloseJoinsTheRecordsThread) {
     Install(0);
     DWORD handles = HwOpenHandleCount();
-    KTZHANDLE handle = Open(0);
-    KTZHANDLE again = Open(0);
-    FreezeTime();
-    StartFrequency(handle);
-    // Every one of these forgets the frequency thread without stopping it.
-    ASSERT_EQ(CounterEventStart(handle, 0, 0), 0u);
-    EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::Frequency));
-    StartPulseWidth(handle);
-    ASSERT_EQ(ThreadCount(handle), 2u);
-
-    Close(again);  // not the last close: the threads run on
-    ASSERT_EQ(ThreadCount(handle), 2u);
-    for (const auto &thread : Record(handle).counter.threads) EXPECT_TRUE(Running(*thread));
-    Close(handle);
-    EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::PulseWidth));
-    // Nothing of the device is left, no thread handle either.
-    EXPECT_EQ(HwOpenHandleCount(), handles);
+    for (const Starter &starter : kStarters) {
+        KTZHANDLE handle = Open(0);
+        KTZHANDLE again = Open(0);
+        FreezeTime();
+        starter.start(handle);
+        Close(again);  // not the last close: the thread runs on
+        ASSERT_EQ(ThreadCount(handle), 1u) << starter.name;
+        EXPECT_TRUE(Running(*Record(handle).counter.threads.front())) << starter.name;
+        Close(handle);
+        EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::Frequency));
+        EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::PulseWidth));
+        // Nothing of the device is left, no thread handle either.
+        EXPECT_EQ(HwOpenHandleCount(), handles) << starter.name;
+    }
 }
 
 TEST_F(CounterThreadTest, NewMeasurementStopsTheForgottenOne) {
@@ -121,18 +138,23 @@ TEST_F(CounterThreadTest, NewMeasurementStopsTheForgottenOne) {
 
 TEST_F(CounterThreadTest, DeliveredResultsLeaveNoThreadBehind) {
     KTZHANDLE handle = OpenWith([](KtzSimDeviceSettings &s) { s.freqArea = 0; });
+    KtzSimSetRequestCost(0);
     ASSERT_EQ(KtzSimSetCounterPollCost(0, 3000), 0);
     ASSERT_EQ(KtzSimSetCounterPulseTrain(0, 2, 10'000, 10'000), 0);
     DWORD handles = HwOpenHandleCount();
     for (int round = 0; round < 3; ++round) {
         StartFrequency(handle);
-        StartPulseWidth(handle);
         ASSERT_TRUE(WaitForThreads(handle));
         float frequency = -1, first = -1, second = -1;
         ASSERT_EQ(CounterFreqRead(handle, 2, &frequency), 0u);
+        EXPECT_EQ(frequency, 50000.0f);
+        EXPECT_EQ(ThreadCount(handle), 0u);
+        EXPECT_EQ(HwOpenHandleCount(), handles);
+
+        StartPulseWidth(handle);
+        ASSERT_TRUE(WaitForThreads(handle));
         ASSERT_EQ(PWMStartRead(handle, 0, &first, &second), 0u);
-        EXPECT_NE(frequency, -1.0f);
-        EXPECT_NE(first, -1.0f);
+        EXPECT_EQ(first, 10.0f);
         EXPECT_EQ(ThreadCount(handle), 0u);
         EXPECT_EQ(HwOpenHandleCount(), handles);
     }
