@@ -316,9 +316,9 @@ int KtzSimSetCounterRate(int card, unsigned counter, double hertz) {
     // Whole picoseconds per period, at least two for the two phases.
     double periodPs = hertz > 0 ? std::round(1e12 / hertz) : 0;
     if (hertz > 0 && (periodPs < 2 || periodPs > 1e18)) return ERROR_INVALID_PARAMETER;
-    uint64_t period = static_cast<uint64_t>(periodPs);
+    uint64_t period = static_cast<uint64_t>(periodPs), high = period / 2;
     return OnCounter(card, counter,
-                     [&](CounterBlock &b, int c) { b.SetInput(c, period / 2, period - period / 2); });
+                     [&](CounterBlock &b, int c) { b.SetInput(c, high, period - high); });
 }
 
 int KtzSimSetCounterPulseTrain(int card, unsigned counter, unsigned long long highNs,

@@ -10,22 +10,6 @@
 #include "counter/counter_threads.h"
 
 namespace ktz {
-namespace {
-
-// The final gate configuration by gate mode: 0 ungated, 1 and 3 the gate
-// line active high, 2 and 4 active low; the clock is the counter's input.
-bool EventGate(WORD gateMode, WORD *value) {
-    switch (gateMode) {
-    case 0: *value = 0x82; return true;
-    case 1:
-    case 3: *value = 0x22; return true;
-    case 2:
-    case 4: *value = 0x62; return true;
-    default: return false;
-    }
-}
-
-}  // namespace
 
 void CountEvents(CounterState &state, WORD counter, WORD current, WORD *overflow, DWORD *count) {
     DWORD &last = state.evtLastCount[counter];
@@ -73,7 +57,7 @@ DWORD WINAPI CounterEventStart(KTZHANDLE handle, WORD counter, WORD gateMode) {
     WriteWords(*device, CounterData(counter), {0xFF, 0xFF});
     WriteWords(*device, CounterGate(counter), {0x80, 0x88, 0x80});
     WORD gate;
-    if (EventGate(gateMode, &gate)) CardWriteWord(*device, CounterGate(counter), gate);
+    if (GateConfiguration(gateMode, kClockInput, &gate)) CardWriteWord(*device, CounterGate(counter), gate);
     CardWriteByte(*device, kCounterControl, static_cast<BYTE>(ControlWord(counter, 0)));  // latch
     state.evtLastCount[counter] = ReadCounterValue(*device, counter);
     state.evtAccumulated[counter] = 0;

@@ -25,18 +25,6 @@ constexpr FLOAT kShortestPeriod = 0.0000002f;
 constexpr PulseRange kPulseRanges[] = {
     {0.0065535f, 10e6}, {0.065535f, 1e6}, {0.65535f, 100e3}, {6.5535f, 10e3}};
 
-// The gate configuration by gate mode, the clock being register 38's.
-bool PulseGate(WORD gateMode, WORD *value) {
-    switch (gateMode) {
-    case 0: *value = 0x81; return true;
-    case 1:
-    case 3: *value = 0x21; return true;
-    case 2:
-    case 4: *value = 0x61; return true;
-    default: return false;
-    }
-}
-
 }  // namespace
 
 bool PulseSetting(FLOAT period, WORD *selector, DWORD *divisor) {
@@ -67,7 +55,7 @@ DWORD WINAPI CounterPulseStart(KTZHANDLE handle, WORD counter, FLOAT period, DWO
     if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
 
     WORD gate;
-    if (PulseGate(gateMode, &gate)) CardWriteWord(*device, CounterGate(counter), gate);
+    if (GateConfiguration(gateMode, kClockSelected, &gate)) CardWriteWord(*device, CounterGate(counter), gate);
     WORD selector;
     DWORD divisor;
     if (!PulseSetting(period, &selector, &divisor)) return Bare(ErrInvalidParameter);

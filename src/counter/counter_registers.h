@@ -24,6 +24,15 @@ constexpr WORD ControlWord(WORD counter, WORD rest) {
     return static_cast<WORD>(counter << 6 | rest);
 }
 
+// Clock sources in a gate and clock configuration.
+constexpr WORD kClockSelected = 0x01;  // the clock of register 38
+constexpr WORD kClockInput = 0x02;     // the counter's input
+
+// The gate and clock configuration for a caller's gate mode: 0 ungated, 1
+// and 3 the gate input active high, 2 and 4 active low; false (nothing to
+// write) for any other mode.
+bool GateConfiguration(WORD gateMode, WORD clock, WORD *value);
+
 // The record of an open device with counters, or null with the result
 // that refuses the call: bare 3 for no open device, error 24 for an
 // unknown board.

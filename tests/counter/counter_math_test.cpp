@@ -51,47 +51,36 @@ TEST(CountEvents, OverflowFlagAfter65536WrapsAndOtherCountersUntouched) {
     EXPECT_EQ(state.evtOverflows[2], 0u);
 }
 
-TEST(FrequencyFromCount, EveryAreaTruncatesAfterMultiplying) {
+// Frequencies truncate after multiplying; pulse widths scale the ticks
+// counted down from 0xFFFF.
+TEST(AreaConversions, FrequencyAndPulseWidthByArea) {
+    using Conversion = bool (*)(WORD, WORD, FLOAT *);
     struct Case {
+        Conversion convert;
         WORD area;
         WORD count;
-        float frequency;
+        float result;
     };
+    const Conversion freq = FrequencyFromCount, pwm = PulseWidthFromCount;
     const Case cases[] = {
-        {0, 6, 1000.0f},          {0, 65535, 10922500.0f}, {0, 1, 166.0f},
-        {1, 3, 50.0f},            {1, 65535, 1092250.0f},  {2, 3, 5.0f},
-        {2, 2, 3.0f},             {3, 600, 100.0f},        {3, 5999, 999.0f},
-        {3, 5, 0.0f},
+        {freq, 0, 6, 1000.0f},       {freq, 0, 65535, 10922500.0f}, {freq, 0, 1, 166.0f},
+        {freq, 1, 3, 50.0f},         {freq, 1, 65535, 1092250.0f},  {freq, 2, 3, 5.0f},
+        {freq, 2, 2, 3.0f},          {freq, 3, 600, 100.0f},        {freq, 3, 5999, 999.0f},
+        {freq, 3, 5, 0.0f},          {pwm, 1, 0xFF9B, 100.0f},      {pwm, 1, 0xFFCD, 50.0f},
+        {pwm, 0, 0xFF9B, 10.0f},     {pwm, 0, 0xFFFE, 0.1f},        {pwm, 2, 0xFF9B, 1000.0f},
+        {pwm, 3, 0xFF9B, 10000.0f},  {pwm, 3, 0x0000, 6553500.0f},  {pwm, 1, 0xFFFF, 0.0f},
     };
     for (const Case &c : cases) {
-        float f = -1;
-        ASSERT_TRUE(FrequencyFromCount(c.area, c.count, &f));
-        EXPECT_EQ(f, c.frequency) << c.area << " " << c.count;
+        float result = -1;
+        ASSERT_TRUE(c.convert(c.area, c.count, &result));
+        EXPECT_EQ(result, c.result) << (c.convert == freq ? "frequency" : "pulse width")
+                                    << ", area " << c.area << ", count " << c.count;
     }
-    float f = -1;
-    EXPECT_FALSE(FrequencyFromCount(4, 600, &f));
-    EXPECT_EQ(f, -1.0f);
-}
-
-TEST(PulseWidthFromCount, EveryAreaScalesTheTicks) {
-    struct Case {
-        WORD area;
-        WORD count;
-        float microseconds;
-    };
-    const Case cases[] = {
-        {1, 0xFF9B, 100.0f}, {1, 0xFFCD, 50.0f},     {0, 0xFF9B, 10.0f},
-        {0, 0xFFFE, 0.1f},   {2, 0xFF9B, 1000.0f},   {3, 0xFF9B, 10000.0f},
-        {3, 0x0000, 6553500.0f}, {1, 0xFFFF, 0.0f},
-    };
-    for (const Case &c : cases) {
-        float t = -1;
-        ASSERT_TRUE(PulseWidthFromCount(c.area, c.count, &t));
-        EXPECT_EQ(t, c.microseconds) << c.area << " " << std::hex << c.count;
+    for (Conversion convert : {freq, pwm}) {
+        float result = -1;
+        EXPECT_FALSE(convert(4, 600, &result));
+        EXPECT_EQ(result, -1.0f);
     }
-    float t = -1;
-    EXPECT_FALSE(PulseWidthFromCount(4, 0xFF9B, &t));
-    EXPECT_EQ(t, -1.0f);
 }
 
 TEST(PulseSetting, RangesAndRounding) {
