@@ -1,6 +1,8 @@
 #include "counter/counter_threads.h"
 
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "core/device.h"
 
