@@ -221,51 +221,6 @@ KTZSIM_API int KtzSimSetDigitalInput(int card, unsigned port, unsigned lines);
 /* The output latch of a port (what the port drives while it is an output). */
 KTZSIM_API int KtzSimGetDigitalOutput(int card, unsigned port, unsigned *latch);
 
-/* ---- time ------------------------------------------------------------------------- */
-
-/* The virtual clock in nanoseconds. */
-KTZSIM_API unsigned long long KtzSimNow(void);
-/* Virtual time that one request to the driver takes (default 1000 ns). */
-KTZSIM_API void KtzSimSetRequestCost(unsigned nanoseconds);
-
-/* ---- trace ------------------------------------------------------------------------ */
-
-#define KTZSIM_TRACE_REQUEST 1  /* any request; register fields unused */
-#define KTZSIM_TRACE_REGISTER 2 /* a register read or write request */
-#define KTZSIM_TRACE_OPEN 3     /* an open of a device object */
-
-typedef struct KtzSimTraceEntry {
-    unsigned kind;   /* KTZSIM_TRACE_* */
-    unsigned device; /* the device number of the device object */
-    unsigned code;   /* the request code (0 for an open) */
-    unsigned offset; /* register: offset */
-    unsigned width;  /* register: 8 or 16 */
-    unsigned write;  /* register: 1 for a write, 0 for a read */
-    unsigned value;  /* register: the value written or read */
-    unsigned error;  /* 0, or the Win32 error the request failed with */
-} KtzSimTraceEntry;
-
-/* The trace records every request (on by default, up to 1,048,576 entries). */
-KTZSIM_API void KtzSimTraceEnable(int enabled);
-KTZSIM_API void KtzSimTraceClear(void);
-KTZSIM_API size_t KtzSimTraceCount(void);
-/* Fills *entry; 0, or ERROR_INVALID_PARAMETER for an index past the end. */
-KTZSIM_API int KtzSimTraceGet(size_t index, KtzSimTraceEntry *entry);
-/* Entries not recorded because the trace was full. */
-KTZSIM_API size_t KtzSimTraceDropped(void);
-
-/* ---- faults ----------------------------------------------------------------------- */
-
-#define KTZSIM_OPEN 0u /* as a request code: the open of a device object */
-
-/*
- * Makes requests with this code fail with `lastError` (the system error the
- * caller then sees): the next `count` ones, or every one when count < 0.
- * Nothing of a failed request reaches the card.
- */
-KTZSIM_API void KtzSimFailRequest(unsigned code, unsigned lastError, int count);
-KTZSIM_API void KtzSimClearFaults(void);
-
 /* ---- counters ------------------------------------------------------------------ */
 
 /*
@@ -358,6 +313,51 @@ KTZSIM_API int KtzSimGetCounterOutput(int card, unsigned counter, KtzSimCounterO
  * sequence too, and counter 2 would be connected after its gate opened.)
  */
 KTZSIM_API int KtzSimSetCounterPollCost(int card, unsigned long long nanoseconds);
+
+/* ---- time ------------------------------------------------------------------------- */
+
+/* The virtual clock in nanoseconds. */
+KTZSIM_API unsigned long long KtzSimNow(void);
+/* Virtual time that one request to the driver takes (default 1000 ns). */
+KTZSIM_API void KtzSimSetRequestCost(unsigned nanoseconds);
+
+/* ---- trace ------------------------------------------------------------------------ */
+
+#define KTZSIM_TRACE_REQUEST 1  /* any request; register fields unused */
+#define KTZSIM_TRACE_REGISTER 2 /* a register read or write request */
+#define KTZSIM_TRACE_OPEN 3     /* an open of a device object */
+
+typedef struct KtzSimTraceEntry {
+    unsigned kind;   /* KTZSIM_TRACE_* */
+    unsigned device; /* the device number of the device object */
+    unsigned code;   /* the request code (0 for an open) */
+    unsigned offset; /* register: offset */
+    unsigned width;  /* register: 8 or 16 */
+    unsigned write;  /* register: 1 for a write, 0 for a read */
+    unsigned value;  /* register: the value written or read */
+    unsigned error;  /* 0, or the Win32 error the request failed with */
+} KtzSimTraceEntry;
+
+/* The trace records every request (on by default, up to 1,048,576 entries). */
+KTZSIM_API void KtzSimTraceEnable(int enabled);
+KTZSIM_API void KtzSimTraceClear(void);
+KTZSIM_API size_t KtzSimTraceCount(void);
+/* Fills *entry; 0, or ERROR_INVALID_PARAMETER for an index past the end. */
+KTZSIM_API int KtzSimTraceGet(size_t index, KtzSimTraceEntry *entry);
+/* Entries not recorded because the trace was full. */
+KTZSIM_API size_t KtzSimTraceDropped(void);
+
+/* ---- faults ----------------------------------------------------------------------- */
+
+#define KTZSIM_OPEN 0u /* as a request code: the open of a device object */
+
+/*
+ * Makes requests with this code fail with `lastError` (the system error the
+ * caller then sees): the next `count` ones, or every one when count < 0.
+ * Nothing of a failed request reaches the card.
+ */
+KTZSIM_API void KtzSimFailRequest(unsigned code, unsigned lastError, int count);
+KTZSIM_API void KtzSimClearFaults(void);
 
 #ifdef __cplusplus
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "block_access.h"
 #include "lab.h"
 
 namespace sim {
@@ -294,17 +295,13 @@ using namespace sim;
 namespace {
 
 // Runs `action` on a counter of a card under the card's lock; 0, or
-// ERROR_INVALID_PARAMETER for an unknown card or counter.
+// ERROR_INVALID_PARAMETER for a card or counter that does not exist.
 template <class Action>
 int OnCounter(int card, unsigned counter, Action action) {
     if (counter >= static_cast<unsigned>(CounterBlock::kCounters)) return ERROR_INVALID_PARAMETER;
-    auto c = Lab::Get().CardAt(card);
-    if (!c) return ERROR_INVALID_PARAMETER;
-    std::lock_guard lock(c->Lock());
-    auto *block = c->Find<CounterBlock>();
-    if (!block) return ERROR_INVALID_PARAMETER;
-    action(*block, static_cast<int>(counter));
-    return 0;
+    bool found = WithBlock<CounterBlock>(
+        card, [&](Card &, CounterBlock &block) { action(block, static_cast<int>(counter)); });
+    return found ? 0 : ERROR_INVALID_PARAMETER;
 }
 
 }  // namespace

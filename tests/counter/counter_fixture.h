@@ -2,14 +2,13 @@
 // to its record's measurement threads.
 #pragma once
 
-#include <core/device.h>
 #include <counter/counter_threads.h>
 
-#include "lab_fixture.h"
+#include "../ai/polled_fixture.h"
 
 namespace ktztest {
 
-class CounterTest : public LabTest {
+class CounterTest : public PolledTest {
 protected:
     // Installs device 0 on card 0 with `edit` applied to its settings, opens it.
     template <class Edit>
@@ -21,7 +20,6 @@ protected:
         return OpenWith([](KtzSimDeviceSettings &) {});
     }
 
-    static ktz::DeviceRecord &Record(KTZHANDLE handle) { return *ktz::FindOpenDevice(handle); }
     static size_t ThreadCount(KTZHANDLE handle) { return Record(handle).counter.threads.size(); }
 
     // Waits (generously) for every measurement thread of the device to end

@@ -155,13 +155,8 @@ TEST_F(CounterSequenceTest, ResetWritesMode4BcdZero) {
 }
 
 TEST_F(CounterSequenceTest, RefusalsInTheirOrderWithNothingSentOrWritten) {
-    KtzSimAddCard(0, 14, KTZSIM_PCI3649);
-    Install(1, 1, [](KtzSimDeviceSettings &s) {
-        s.boardId = 5;  // opens only because the reset is skipped
-        s.allowConflicts = 1;
-    });
-    KTZHANDLE handle = OpenDefault();
-    KTZHANDLE unknown = Open(1);
+    OpenWithBadBoard();
+    KTZHANDLE handle = handle_, unknown = bad_;
     WORD overflow = 7;
     DWORD count = 7;
     float f1 = -1, f2 = -1;
