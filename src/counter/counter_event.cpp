@@ -46,7 +46,7 @@ extern "C" {
 DWORD WINAPI CounterEventStart(KTZHANDLE handle, WORD counter, WORD gateMode) {
     ForgetCounterThread(CounterThreadKind::Frequency);
     DWORD result;
-    DeviceRecord *device = CounterDevice(handle, &result);
+    DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
     if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
 
@@ -57,7 +57,8 @@ DWORD WINAPI CounterEventStart(KTZHANDLE handle, WORD counter, WORD gateMode) {
     WriteWords(*device, CounterData(counter), {0xFF, 0xFF});
     WriteWords(*device, CounterGate(counter), {0x80, 0x88, 0x80});
     WORD gate;
-    if (GateConfiguration(gateMode, kClockInput, &gate)) CardWriteWord(*device, CounterGate(counter), gate);
+    if (GateConfiguration(gateMode, kClockInput, &gate))
+        CardWriteWord(*device, CounterGate(counter), gate);
     CardWriteByte(*device, kCounterControl, static_cast<BYTE>(ControlWord(counter, 0)));  // latch
     state.evtLastCount[counter] = ReadCounterValue(*device, counter);
     state.evtAccumulated[counter] = 0;
@@ -66,7 +67,7 @@ DWORD WINAPI CounterEventStart(KTZHANDLE handle, WORD counter, WORD gateMode) {
 
 DWORD WINAPI CounterEventRead(KTZHANDLE handle, WORD counter, WORD *overflow, DWORD *count) {
     DWORD result;
-    DeviceRecord *device = CounterDevice(handle, &result);
+    DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
     if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
     if (!overflow || !count) return DeviceError(*device, ErrInvalidParameter);

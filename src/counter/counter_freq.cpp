@@ -56,7 +56,7 @@ extern "C" {
 
 DWORD WINAPI CounterFreqStart(KTZHANDLE handle, WORD counter, DWORD, DWORD) {
     DWORD result;
-    DeviceRecord *device = CounterDevice(handle, &result);
+    DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
     if (counter != kFrequencyCounter) return DeviceError(*device, ErrInvalidChannel);
     CardWriteWord(*device, kClockSelector, device->settings.FreqArea);
@@ -67,7 +67,7 @@ DWORD WINAPI CounterFreqStart(KTZHANDLE handle, WORD counter, DWORD, DWORD) {
 
 DWORD WINAPI CounterFreqRead(KTZHANDLE handle, WORD counter, FLOAT *frequency) {
     DWORD result;
-    DeviceRecord *device = CounterDevice(handle, &result);
+    DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
     if (counter != kFrequencyCounter) return DeviceError(*device, ErrInvalidChannel);
     if (!frequency) return DeviceError(*device, ErrInvalidParameter);

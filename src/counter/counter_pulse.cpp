@@ -50,12 +50,13 @@ DWORD WINAPI CounterPulseStart(KTZHANDLE handle, WORD counter, FLOAT period, DWO
                                WORD gateMode) {
     ForgetCounterThread(CounterThreadKind::Frequency);
     DWORD result;
-    DeviceRecord *device = CounterDevice(handle, &result);
+    DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
     if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
 
     WORD gate;
-    if (GateConfiguration(gateMode, kClockSelected, &gate)) CardWriteWord(*device, CounterGate(counter), gate);
+    if (GateConfiguration(gateMode, kClockSelected, &gate))
+        CardWriteWord(*device, CounterGate(counter), gate);
     WORD selector;
     DWORD divisor;
     if (!PulseSetting(period, &selector, &divisor)) return Bare(ErrInvalidParameter);

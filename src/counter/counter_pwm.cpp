@@ -75,7 +75,7 @@ extern "C" {
 
 DWORD WINAPI PWMStartRead(KTZHANDLE handle, DWORD, FLOAT *firstTime, FLOAT *secondTime) {
     DWORD result;
-    DeviceRecord *device = CounterDevice(handle, &result);
+    DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
     if (!firstTime || !secondTime) return DeviceError(*device, ErrInvalidParameter);
 

@@ -1,24 +1,8 @@
 #include "counter/counter_registers.h"
 
-#include "core/device.h"
 #include "core/registers.h"
-#include "core/result.h"
 
 namespace ktz {
-
-DeviceRecord *CounterDevice(KTZHANDLE handle, DWORD *result) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) {
-        *result = Bare(ErrInvalidHandle);
-        return nullptr;
-    }
-    if (!device->IsKnownBoard()) {
-        *result = DeviceError(*device, ErrUnsupportedBoard);
-        return nullptr;
-    }
-    *result = kSuccess;
-    return device;
-}
 
 bool GateConfiguration(WORD gateMode, WORD clock, WORD *value) {
     switch (gateMode) {

@@ -1,10 +1,8 @@
-// The counter registers, and what every counter function shares: the
-// checks it begins with and the way counts are read.
+// The counter registers, and the register work that the counter functions
+// share.
 #pragma once
 
 #include <windows.h>
-
-#include <ktz3649.h>
 
 #include <initializer_list>
 
@@ -32,11 +30,6 @@ constexpr WORD kClockInput = 0x02;     // the counter's input
 // and 3 the gate input active high, 2 and 4 active low; false (nothing to
 // write) for any other mode.
 bool GateConfiguration(WORD gateMode, WORD clock, WORD *value);
-
-// The record of an open device with counters, or null with the result
-// that refuses the call: bare 3 for no open device, error 24 for an
-// unknown board.
-DeviceRecord *CounterDevice(KTZHANDLE handle, DWORD *result);
 
 // Writes each value as a word to the register, in turn.
 void WriteWords(const DeviceRecord &device, WORD offset, std::initializer_list<WORD> values);

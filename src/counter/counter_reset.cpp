@@ -14,7 +14,7 @@ extern "C" {
 
 DWORD WINAPI CounterReset(KTZHANDLE handle, WORD counter) {
     DWORD result;
-    DeviceRecord *device = CounterDevice(handle, &result);
+    DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
     if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
 
