@@ -78,8 +78,8 @@ DWORD WINAPI CounterFreqRead(KTZHANDLE handle, WORD counter, FLOAT *frequency) {
         // A thread that a slot forgot would poll the gate restarted here.
         StopCounterThreads(*device, CounterThreadKind::Frequency);
         state.freqReady = 0;
-        WriteWords(*device, CounterGate(2), {0});
-        WriteWords(*device, CounterGate(1), {0});
+        CardWriteWord(*device, CounterGate(2), 0);
+        CardWriteWord(*device, CounterGate(1), 0);
         CardWriteWord(*device, kCounterControl, 0x72);  // counter 1, mode 1
         WriteWords(*device, CounterData(1), {0x60, 0xEA});  // 60000 ticks
         CardWriteWord(*device, kCounterControl, 0xB0);  // counter 2, mode 0
