@@ -221,6 +221,99 @@ KTZSIM_API int KtzSimSetDigitalInput(int card, unsigned port, unsigned lines);
 /* The output latch of a port (what the port drives while it is an output). */
 KTZSIM_API int KtzSimGetDigitalOutput(int card, unsigned port, unsigned *latch);
 
+/* ---- counters ------------------------------------------------------------------ */
+
+/*
+ * The card's three counters, 0 to 2, in the register format of the 8254
+ * interval timer, run on the virtual clock. Each counter has two lines
+ * from outside:
+ *   - its input, the signal it counts when its clock is its input (event
+ *     counting, the counted signal of a frequency measurement); the input
+ *     of counter 2 is also the pulse-width input; without a signal it is low;
+ *   - its gate line, a level, high unless set low.
+ *
+ * Registers (offsets from the register base):
+ *   24, 26, 28  data of counters 0, 1, 2: one byte per access, in the low
+ *               byte; word reads give 0 in the high byte
+ *   30          control word (low byte): bits 6-7 counter (3, the read-back
+ *               command, is ignored), bits 4-5 access (0 latches the count,
+ *               1 low byte, 2 high byte, 3 low then high byte), bits 1-3 mode
+ *               (0 to 5; 6 and 7 are 2 and 3), bit 0 BCD
+ *   32, 34, 36  gate and clock setting of counters 0, 1, 2, written as a word:
+ *     bits 0-1  clock: 1 the clock of register 38, 2 the counter's input
+ *               (each rising edge), 0 or 3 none
+ *     bit 3     clears status bits 10 and 11
+ *     bits 4-5  gate source: 0 none (closed); 1 the output of the next lower
+ *               counter (none for counter 0); 2 the gate line; 3 one phase of
+ *               the pulse-width input per arming (see bit 8)
+ *     bit 6     inverts the source (the gate is open while it is low); with
+ *               source 3 it times the low phase instead of the high one
+ *     bit 7     gate held open, whatever bits 4-6 say
+ *     bit 8     arms a phase measurement (source 3): a word written with
+ *               bit 8 set arms it and keeps the gate closed; the next word
+ *               without it lets the gate open at the next start of the phase
+ *               and close at its end, once
+ *   reading 32, 34 or 36 gives the setting in bits 0-7 and the status:
+ *     bit 8     the gate is open
+ *     bit 9     the counter's output is high
+ *     bit 10    the gate has opened since bit 3 last cleared this bit
+ *     bit 11    a phase measurement is armed, waits for its phase or times it
+ *   38          clock selector, bits 0-1: 0 10 MHz, 1 1 MHz, 2 100 kHz, 3 10 kHz
+ *
+ * Counting: modes 0 (count down, output high at zero), 1 (one-shot: a
+ * rising gate loads the count at the next clock edge, output low for the
+ * count), 2 (rate generator), 3 (square wave: output high for the first half
+ * of each period of count clocks, the larger half for an odd count), 4
+ * (software strobe) and 5 (gate strobe). In modes 0, 2, 3 and 4 the count
+ * counts from the moment its last byte is written, while the gate is open
+ * (a rising gate restarts modes 2 and 3; a closed gate holds their output
+ * high). A BCD count of 0 means 10000, a binary one 65536. The internal
+ * clocks tick at whole multiples of their period since the lab's time 0.
+ *
+ * So the library's sequences measure: frequency, counter 1 in mode 1 with
+ * its gate held open and the selected clock (0x81) makes a gate of its
+ * count, and counter 2 counts its input while counter 1's output is low
+ * (0x52); status bits 8 and 10 of register 36 tell that the gate opened and
+ * has closed. Pulse width: counters 2 (0x31) and 1 (0x71) count the selected
+ * clock through one high and one low phase of the pulse-width input, each
+ * armed by bit 8, and bit 11 stays set until its phase has been timed.
+ */
+
+/* The counter's input: pulses at `hertz` from now, a square wave that
+ * starts low; 0 leaves the input low. ERROR_INVALID_PARAMETER for a
+ * negative or infinite rate or one above 500 GHz. */
+KTZSIM_API int KtzSimSetCounterRate(int card, unsigned counter, double hertz);
+/* The counter's input: from now, low for lowNs, then high for highNs,
+ * repeated. highNs 0 leaves it low; lowNs 0 with highNs above 0 holds it high. */
+KTZSIM_API int KtzSimSetCounterPulseTrain(int card, unsigned counter, unsigned long long highNs,
+                                          unsigned long long lowNs);
+/* `count` pulses on the counter's input at once, now. They are counted when
+ * the counter's clock is its input, through its gate as it is now. */
+KTZSIM_API int KtzSimInjectCounterPulses(int card, unsigned counter, unsigned long long count);
+/* The counter's gate line: 0 low, otherwise high (the default). */
+KTZSIM_API int KtzSimSetCounterGate(int card, unsigned counter, int level);
+
+/* What a counter puts out now. */
+typedef struct KtzSimCounterOutput {
+    unsigned level;  /* the output line, 0 or 1 */
+    unsigned mode;   /* the programmed mode, 0 to 5 */
+    unsigned count;  /* the counting element as it reads (BCD digits in BCD mode) */
+    double periodNs; /* the period while the output repeats (modes 2 and 3 with a
+                        count, the gate open and a periodic clock), else 0 */
+    double highNs;   /* how long the output is high in each period */
+} KtzSimCounterOutput;
+KTZSIM_API int KtzSimGetCounterOutput(int card, unsigned counter, KtzSimCounterOutput *output);
+
+/*
+ * Virtual time that each read of registers 32 to 37 takes on top of the
+ * request cost (default 0). The measurement threads poll these registers;
+ * with a poll cost the gate of a frequency measurement passes in a few
+ * thousand reads while the register writes that start it stay close
+ * together, as on a real bus. (A large request cost would stretch the start
+ * sequence too, and counter 2 would be connected after its gate opened.)
+ */
+KTZSIM_API int KtzSimSetCounterPollCost(int card, unsigned long long nanoseconds);
+
 /* ---- time ------------------------------------------------------------------------- */
 
 /* The virtual clock in nanoseconds. */

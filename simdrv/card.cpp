@@ -1,8 +1,10 @@
 #include "card.h"
 
 #include "adc.h"
+#include "counters.h"
 #include "dac.h"
 #include "dio.h"
+#include "lab.h"
 
 namespace sim {
 
@@ -11,6 +13,7 @@ Card::Card(const KtzSimCard &info) : info_(info) {
     AddBlock(std::make_unique<AdcBlock>());
     if (info.boardId == KTZSIM_PCI3649) AddBlock(std::make_unique<DacBlock>());
     AddBlock(std::make_unique<DioBlock>());
+    AddBlock(std::make_unique<CounterBlock>(Lab::Get().Now()));
 }
 
 Card::~Card() = default;
