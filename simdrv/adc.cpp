@@ -18,8 +18,9 @@ constexpr WORD kRegControl = 6;
 constexpr WORD kRegStatus = 8;
 
 constexpr WORD kStatusNoResult = 0x0100;
-// Status bits that other blocks keep in the register storage (output FIFO size).
-constexpr WORD kStatusStoredBits = 0x6000;
+// Status bits that other blocks keep in the register storage (the output
+// FIFO's ran-empty, half-full and full bits).
+constexpr WORD kStatusStoredBits = 0x7000;
 constexpr BYTE kControlSoftware = 0;
 constexpr BYTE kControlExternal = 9;
 constexpr uint64_t kDefaultConversionTime = 1000;
