@@ -2,6 +2,7 @@
 // output codes.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <ktz3649.h>
 
@@ -81,15 +82,20 @@ DWORD WINAPI FAOScale(KTZHANDLE handle, WORD channel, DWORD count, FLOAT *voltag
     // Only the stored entries can be read.
     if (channel >= kAOSettingsEntries) return DeviceError(*device, ErrInvalidChannel);
     if (!voltages || !codes) return DeviceError(*device, ErrInvalidParameter);
-    const AOSettingsEntry &entry = device->settings.aoSettings[channel];
     // A range without width, or a voltage that is not a number, has no
     // code: the table is refused before any code is written.
-    WORD code;
-    if (!ScaleToCode(entry, 0.0f, &code) ||
+    AoScaleRange range;
+    if (!ResolveScaleRange(device->settings.aoSettings[channel], &range) ||
         std::any_of(voltages, voltages + count, [](FLOAT v) { return std::isnan(v); }))
         return DeviceError(*device, ErrInvalidParameter);
-    // From the last voltage to the first, each with the scaling of AOScale.
-    for (DWORD i = count; i-- > 0;) ScaleToCode(entry, voltages[i], &codes[i]);
+    // From the last voltage to the first, each scaled as AOScale does. The
+    // copies keep that order where the code table overlaps the voltages.
+    for (DWORD i = count; i-- > 0;) {
+        FLOAT voltage;
+        std::memcpy(&voltage, voltages + i, sizeof voltage);
+        WORD code = CodeInRange(range, voltage);
+        std::memcpy(codes + i, &code, sizeof code);
+    }
     return kSuccess;
 }
 
