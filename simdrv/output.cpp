@@ -170,6 +170,7 @@ void OutputBlock::Advance() {
         }
         if (nextTick_ > engineNs_) break;
         if (level_ == 0) {
+            ranEmpty_ = true;
             if (dmaActive_ && !underrunSignalled_) {
                 flags_ |= kOutputFlagUnderrun;
                 underrunSignalled_ = true;
