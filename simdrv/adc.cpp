@@ -26,11 +26,6 @@ constexpr BYTE kControlExternal = 9;
 constexpr uint64_t kDefaultConversionTime = 1000;
 constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
 
-// Whether an access at `offset` of `width` bits covers register byte `reg`.
-bool Covers(WORD offset, int width, WORD reg) {
-    return offset == reg || (width == 16 && offset + 1 == reg);
-}
-
 // A value in [-1, 1) from a seed and a time, the same for the same pair.
 double NoiseAt(unsigned seed, uint64_t t) {
     uint64_t z = (static_cast<uint64_t>(seed) << 32 ^ t) + 0x9E3779B97F4A7C15ull;

@@ -54,10 +54,6 @@ constexpr int kSlotHighHalf = 9;
 
 constexpr auto kStep = std::chrono::milliseconds(1);
 
-bool Covers(WORD offset, int width, WORD reg) {
-    return offset == reg || (width == 16 && offset + 1 == reg);
-}
-
 // Whether a write to the status register carries the FIFO reset (bit 11,
 // that is bit 3 of its high byte, register 9).
 bool ResetsFifo(WORD offset, int width, WORD value) {
