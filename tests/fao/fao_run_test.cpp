@@ -26,21 +26,6 @@ using ktz::kIoctlFaoTerminate;
 
 constexpr WORD kUnset = 0xEEEE;
 
-TEST_F(FaoTest, ScaleGivesTheCodesOfAOScale) {
-    ASSERT_EQ(AOConfig(handle_, 0, 0, 10.0f, 0.0f), 0u);
-    float volts[] = {5.0f, 2.5f, -1.0f, 10.0f, 11.0f, 9.99f};
-    WORD codes[6];
-    ASSERT_EQ(FAOScale(handle_, 0, 6, volts, codes), 0u);
-    for (int i = 0; i < 6; ++i) {
-        WORD code = 0;
-        ASSERT_EQ(AOScale(handle_, 0, volts[i], &code), 0u);
-        EXPECT_EQ(codes[i], code) << volts[i];
-    }
-    EXPECT_EQ(codes[0], 2048);
-    EXPECT_EQ(codes[4], 4095);
-    EXPECT_TRUE(Trace().empty());
-}
-
 TEST_F(FaoTest, ScaleRefusesBeforeWritingAnyCode) {
     ASSERT_EQ(AOConfig(handle_, 1, 1, 3.0f, 3.0f), 0u);  // external: a range without width
     const float kNaN = std::numeric_limits<float>::quiet_NaN();
