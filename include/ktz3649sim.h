@@ -314,12 +314,101 @@ KTZSIM_API int KtzSimGetCounterOutput(int card, unsigned counter, KtzSimCounterO
  */
 KTZSIM_API int KtzSimSetCounterPollCost(int card, unsigned long long nanoseconds);
 
+/* ---- waveform output -------------------------------------------------------- */
+
+/*
+ * The card's output FIFO and the driver's DMA channel that feeds it (PCI-3649
+ * only; the functions return ERROR_INVALID_PARAMETER for a PCI-3649L).
+ *
+ * The FIFO holds 4096 samples (or 32768). A word written to register 48
+ * enters it; a write to register 8 with bit 11 set empties it. Register 8
+ * reports it: bit 12 latches when playing has run the FIFO empty (cleared by
+ * a sample entering it or by the reset), bit 13 is set from half full on,
+ * bit 14 when full. While bit 15 of register 10 is set the card plays one
+ * sample per tick of its clock: the pacer (10 MHz / the start's divisor,
+ * 0 counting 65536), or the external output clock when bit 11 of register 10
+ * is set. Bits 8 and 9 of register 10 route the samples to channel 0,
+ * channel 1, or both in turn; a played sample becomes the channel's code and
+ * drives its output (KtzSimGetAnalogOutput) under the channel's bits of
+ * register 10.
+ *
+ * The driver keeps one DMA buffer per card. The availability query replies
+ * 1 while a buffer is held, else 0. An allocation obtains the requested size
+ * up to a limit (64 MiB by default) and an address token; the load requests
+ * copy the application's samples into it (the load argument is the first
+ * sample index). The start writes the start's control bits into register 10
+ * (keeping bit 11), sets bit 15 and moves samples into the FIFO whenever it
+ * has room: once, or over and over when bit 0 of the option word is set.
+ * The start request stays pending until the last sample has entered the
+ * FIFO (then the output-ended event is signalled while the FIFO still
+ * plays), or until a stop (which halts the card: bit 15 cleared, the FIFO
+ * kept), a terminate (the FIFO plays out) or the cleanup of the open. A
+ * start is refused with status 43 while one runs, 33 without a DMA buffer,
+ * 34 for a sample count of 0 or beyond the buffer, 7 when the control word
+ * names no channel. Events, each only when enabled: interrupt and buffer
+ * change at each buffer half moved, low half and high half transferred,
+ * underrun when the FIFO runs dry while samples are due (see the DMA stall),
+ * output ended. The status record: status word 1 bit 0 while the start is
+ * pending, bit 1 while the card plays; the count of samples played since the
+ * start; status word 2 the flags underrun (bit 0), high half (bit 1) and low
+ * half (bit 2) transferred, which the clear-flag request clears (10245,
+ * 10246, 10247); status word 3 the samples in the FIFO.
+ *
+ * Time: the card plays in real time multiplied by the lab's time factor
+ * (KtzSimSetTimeFactor), on a thread of its own.
+ */
+
+/* The FIFO size, 4096 or 32768 samples (default 4096); the FIFO empties. */
+KTZSIM_API int KtzSimSetOutputFifoSize(int card, unsigned samples);
+/* The external output clock in hertz (default 0: no ticks). */
+KTZSIM_API int KtzSimSetOutputClock(int card, double hertz);
+/* Fault: with `stalled` non-zero the DMA channel moves no samples into the FIFO. */
+KTZSIM_API int KtzSimSetOutputDmaStalled(int card, int stalled);
+/* Fault: the availability query replies `word` (0: the normal reply). */
+KTZSIM_API int KtzSimSetDmaAvailability(int card, unsigned word);
+/* The largest DMA buffer an allocation obtains, in bytes (a larger request gets this). */
+KTZSIM_API int KtzSimSetDmaLimit(int card, unsigned bytes);
+/*
+ * Fault: the replies of one request code (the DMA-buffer allocation
+ * 0x9C4024A0, the start 0x9C402490 or the status 0x9C402498) carry `status`
+ * until it is set back to 0; an allocation or start so answered does nothing.
+ */
+KTZSIM_API int KtzSimSetOutputStatus(int card, unsigned code, unsigned status);
+
+typedef struct KtzSimOutputState {
+    unsigned running;          /* 1 while the start request is pending */
+    unsigned playing;          /* 1 while bit 15 of register 10 is set */
+    unsigned fifoSize;         /* 4096 or 32768 */
+    unsigned fifoSamples;      /* samples in the FIFO */
+    unsigned dmaBytes;         /* size of the DMA buffer held, 0 for none */
+    unsigned long long played; /* samples played since the last start */
+} KtzSimOutputState;
+
+KTZSIM_API int KtzSimGetOutputState(int card, KtzSimOutputState *state);
+/*
+ * The record of an output channel (0, 1): the voltages it was driven to by
+ * played samples, the last 65536 of them. Copies the last min(max, kept)
+ * ones, oldest first, and their number to *copied; *played (if not NULL)
+ * receives the number of samples the channel has played since the record
+ * was cleared.
+ */
+KTZSIM_API int KtzSimGetOutputRecord(int card, unsigned channel, double *volts, size_t max,
+                                     size_t *copied, unsigned long long *played);
+KTZSIM_API int KtzSimClearOutputRecord(int card);
+
 /* ---- time ------------------------------------------------------------------------- */
 
 /* The virtual clock in nanoseconds. */
 KTZSIM_API unsigned long long KtzSimNow(void);
 /* Virtual time that one request to the driver takes (default 1000 ns). */
 KTZSIM_API void KtzSimSetRequestCost(unsigned nanoseconds);
+/*
+ * The factor by which the engines' time runs faster than real time
+ * (default 1; 0 stops them; 100 plays one second in ten milliseconds).
+ * ERROR_INVALID_PARAMETER for a negative or non-finite factor.
+ */
+KTZSIM_API int KtzSimSetTimeFactor(double factor);
+KTZSIM_API double KtzSimTimeFactor(void);
 
 /* ---- trace ------------------------------------------------------------------------ */
 

@@ -5,11 +5,15 @@
 #include "dac.h"
 #include "dio.h"
 #include "lab.h"
+#include "output.h"
 
 namespace sim {
 
 Card::Card(const KtzSimCard &info) : info_(info) {
     // The card's functions join here as blocks.
+    // The output FIFO first: it brings itself up to date on status reads,
+    // which the converter then answers.
+    if (info.boardId == KTZSIM_PCI3649) AddBlock(std::make_unique<OutputBlock>(*this));
     AddBlock(std::make_unique<AdcBlock>());
     if (info.boardId == KTZSIM_PCI3649) AddBlock(std::make_unique<DacBlock>());
     AddBlock(std::make_unique<DioBlock>());

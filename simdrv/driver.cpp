@@ -46,6 +46,8 @@ static_assert(sizeof(FoundDevice) == 32);
 // Request handlers, asked in turn.
 const RequestHandler kHandlers[] = {
     HandleRegisterRequest,
+    HandleEventRequest,
+    HandleOutputRequest,
 };
 
 struct Driver {
@@ -108,7 +110,11 @@ DWORD Dispatch(LPVOID fileContext, HW_REQUEST *request, DWORD *bytes) {
     return error;
 }
 
-void Cleanup(LPVOID fileContext) { delete static_cast<OpenFile *>(fileContext); }
+void Cleanup(LPVOID fileContext) {
+    auto *file = static_cast<OpenFile *>(fileContext);
+    CleanupOutput(*file);
+    delete file;
+}
 
 const HW_DEVICE_CALLBACKS kCallbacks = {OpenDevice, Dispatch, Cleanup};
 

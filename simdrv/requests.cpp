@@ -21,12 +21,12 @@ void TraceRegister(const OpenFile &file, DWORD code, DWORD offset, int width, bo
     Lab::Get().Record(entry);
 }
 
+}  // namespace
+
 bool SizesAre(const HW_REQUEST &request, DWORD in, DWORD out) {
     return request.inSize == in && request.outSize == out && (in == 0 || request.inBuffer) &&
            (out == 0 || request.outBuffer);
 }
-
-}  // namespace
 
 std::optional<DWORD> HandleRegisterRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes) {
     using namespace ktz;
