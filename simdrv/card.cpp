@@ -1,5 +1,6 @@
 #include "card.h"
 
+#include "acquisition.h"
 #include "adc.h"
 #include "dac.h"
 #include "dio.h"
@@ -8,6 +9,9 @@ namespace sim {
 
 Card::Card(const KtzSimCard &info) : info_(info) {
     // The card's functions join here as blocks.
+    // The acquisition engine first: blocks go in order, and its engine
+    // stops before the converter it samples goes.
+    AddBlock(std::make_unique<AcquisitionBlock>(*this));
     AddBlock(std::make_unique<AdcBlock>());
     if (info.boardId == KTZSIM_PCI3649) AddBlock(std::make_unique<DacBlock>());
     AddBlock(std::make_unique<DioBlock>());

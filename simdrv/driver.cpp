@@ -9,18 +9,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "acquisition.h"
 #include "lab.h"
 
 namespace sim {
-
-const char *const kEventBaseNames[kEventSlots] = {
-    "Global\\KTZ_EVT_INTERRUPT",         "Global\\KTZ_EVT_BUFCHANGE",
-    "Global\\KTZ_EVT_TERMINATED",        "Global\\KTZ_EVT_OVERRUN",
-    "Global\\KTZ_EVT_AO_INTERRUPT",      "Global\\KTZ_EVT_AO_BUFCHANGE",
-    "Global\\KTZ_EVT_AO_TERMINATED",     "Global\\KTZ_EVT_AO_UNDERRUN",
-    "Global\\KTZ_EVT_AO_LOBUF_TRANSFERED", "Global\\KTZ_EVT_AO_HIBUF_TRANSFERED",
-};
-
 namespace {
 
 constexpr char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\KTZ3649S";
@@ -46,6 +38,7 @@ static_assert(sizeof(FoundDevice) == 32);
 // Request handlers, asked in turn.
 const RequestHandler kHandlers[] = {
     HandleRegisterRequest,
+    HandleAcquisitionRequest,
 };
 
 struct Driver {
@@ -108,7 +101,12 @@ DWORD Dispatch(LPVOID fileContext, HW_REQUEST *request, DWORD *bytes) {
     return error;
 }
 
-void Cleanup(LPVOID fileContext) { delete static_cast<OpenFile *>(fileContext); }
+// The last handle of an open is closed: what it left running ends first.
+void Cleanup(LPVOID fileContext) {
+    auto *file = static_cast<OpenFile *>(fileContext);
+    ReleaseAcquisition(*file);
+    delete file;
+}
 
 const HW_DEVICE_CALLBACKS kCallbacks = {OpenDevice, Dispatch, Cleanup};
 
@@ -188,7 +186,9 @@ void PublishDevice(std::unique_ptr<DeviceObject> device, const KtzSimCard &card,
     wsprintfA(path, "\\\\.\\KTZ3649S%u", device->number);
     device->device = HwCreateDevice(path, &kCallbacks, device.get());
     if (!device->device) return;
+    unsigned withheld = EventsWithheld(*device->card);
     for (int slot = 0; slot < kEventSlots; ++slot) {
+        if (withheld >> slot & 1) continue;
         char name[96];
         wsprintfA(name, "%s%u", kEventBaseNames[slot], device->number & 0xFFFFF);
         device->events[slot] = CreateEventA(nullptr, TRUE, FALSE, name);

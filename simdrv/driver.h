@@ -6,6 +6,9 @@
 
 #include <hostwin_driver.h>
 
+#include <core/kernel_interface.h>
+
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -13,7 +16,7 @@
 
 namespace sim {
 
-constexpr int kEventSlots = 10;
+constexpr int kEventSlots = ktz::kEventSlotCount;
 
 // One configured device that the driver serves.
 struct DeviceObject {
@@ -27,7 +30,15 @@ struct DeviceObject {
 // One open (CreateFileA) of a device object.
 struct OpenFile {
     DeviceObject *device = nullptr;
+    // Bit n: the event of slot n is enabled (event-enable requests).
+    std::atomic<unsigned> enabledEvents{0};
 };
+
+// Whether a request has exactly these buffer sizes, with the buffers there.
+inline bool SizesAre(const HW_REQUEST &request, DWORD in, DWORD out) {
+    return request.inSize == in && request.outSize == out && (in == 0 || request.inBuffer) &&
+           (out == 0 || request.outBuffer);
+}
 
 // A family's request handler: the result (a Win32 error) if it handles the
 // code, std::nullopt otherwise. Runs on the caller's thread.
@@ -39,6 +50,6 @@ std::optional<DWORD> HandleRegisterRequest(OpenFile &file, HW_REQUEST &request, 
 
 // The base names of the ten events of a device, in slot order; the device
 // number follows each.
-extern const char *const kEventBaseNames[kEventSlots];
+inline constexpr const auto &kEventBaseNames = ktz::kEventNames;
 
 }  // namespace sim

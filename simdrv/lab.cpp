@@ -153,6 +153,7 @@ void Lab::Clear() {
     faults_.clear();
     now_ = 0;
     requestCost_ = kDefaultRequestCost;
+    timeFactor_ = 1.0;
 }
 
 }  // namespace sim

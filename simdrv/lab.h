@@ -36,6 +36,9 @@ public:
     void Advance(uint64_t ns) { now_ += ns; }
     uint64_t RequestCost() const { return requestCost_.load(); }
     void SetRequestCost(uint64_t ns) { requestCost_ = ns; }
+    // The engines run in real time scaled by this: virtual ns per real ns.
+    double TimeFactor() const { return timeFactor_.load(); }
+    void SetTimeFactor(double factor) { timeFactor_ = factor; }
 
     // Trace.
     void Record(const KtzSimTraceEntry &entry);
@@ -65,6 +68,7 @@ private:
     std::map<int, std::shared_ptr<Card>> cards_;
     std::atomic<uint64_t> now_{0};
     std::atomic<uint64_t> requestCost_{1000};
+    std::atomic<double> timeFactor_{1.0};
     std::vector<KtzSimTraceEntry> trace_;
     bool traceEnabled_ = true;
     size_t traceDropped_ = 0;

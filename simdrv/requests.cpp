@@ -21,11 +21,6 @@ void TraceRegister(const OpenFile &file, DWORD code, DWORD offset, int width, bo
     Lab::Get().Record(entry);
 }
 
-bool SizesAre(const HW_REQUEST &request, DWORD in, DWORD out) {
-    return request.inSize == in && request.outSize == out && (in == 0 || request.inBuffer) &&
-           (out == 0 || request.outBuffer);
-}
-
 }  // namespace
 
 std::optional<DWORD> HandleRegisterRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes) {
