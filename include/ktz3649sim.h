@@ -339,6 +339,8 @@ typedef struct KtzSimAcquisition {
     unsigned triggered;
     unsigned overruns;
     unsigned long long maxLag;      /* most ticks the engine was behind the on-board clock */
+    unsigned long long maxOwnLag;   /* the same, less ticks due while the system let the
+                                       engine's thread oversleep: its own slowness */
     unsigned long long engineCpuNs; /* CPU time of the engine thread */
 } KtzSimAcquisition;
 

@@ -20,7 +20,7 @@ constexpr uint64_t kDefaultPulsePeriod = 1000;  // ns of signal time per externa
 constexpr DWORD kHalfFifo = 2048;          // samples per interrupt unless the start says
 constexpr uint64_t kBatch = 4096;          // samples taken per hold of the card lock
 constexpr uint64_t kMaxPerWake = 1 << 16;  // samples between looks at the stop flag
-constexpr uint64_t kFifoQuarter = 1024;
+constexpr uint64_t kWakeSamples = 2048;  // half the card's FIFO
 constexpr auto kMaxSleep = std::chrono::milliseconds(2);
 constexpr auto kMinSleep = std::chrono::microseconds(100);
 
@@ -110,7 +110,7 @@ DWORD AcquisitionBlock::Start(OpenFile &owner, const ktz::FaiStartRequest &reque
     overrunsCleared_ = 0;
     pulses_ = 0;
     clockPhase_ = 0.0;
-    maxLag_ = 0;
+    maxLag_ = maxOwnLag_ = 0;
     cpuNs_ = 0;
     return 0;
 }
@@ -174,9 +174,7 @@ ktz::FastStatusRecord AcquisitionBlock::Status(OpenFile &owner) {
     default: record.status1 = kStatusIdle; break;
     }
     record.count = static_cast<DWORD>(p.stored);
-    uint64_t next = setup_.request.triggerMode == kModeAboutTrigger ? p.stored % setup_.count
-                                                                    : p.stored;
-    record.status2 = next >= setup_.count / 2 ? 1 : 0;
+    record.status2 = p.position >= setup_.count / 2 ? 1 : 0;
     record.status3 = p.overruns > overrunsCleared_ ? 1 : 0;
     return record;
 }
@@ -189,15 +187,18 @@ void AcquisitionBlock::Signal(int slot) {
     if (Enabled(slot)) SetEvent(owner_->device->events[slot]);
 }
 
-// One clock tick: the sample of scan entry tick mod the scan length.
-// Before the trigger (modes 1 and 3) the first entry of each scan watches
-// for it; mode 1 keeps no sample before it.
-void AcquisitionBlock::Take(Progress &p, const AdcBlock &adc, uint64_t tick, bool &labTrigger) {
+// One clock tick: the sample of the next scan entry. Before the trigger
+// (modes 1 and 3) the first entry of each scan watches for it; mode 1 keeps
+// no sample before it. Counters run on, without divisions: this is the
+// engine's inner loop.
+void AcquisitionBlock::Take(Progress &p, const AdcBlock &adc, bool &labTrigger) {
     const Setup &s = setup_;
     const WORD mode = s.request.triggerMode;
-    const Entry &entry = s.scan[tick % s.scan.size()];
-    const uint64_t t = s.startTime + tick * s.period;
-    if (mode != kModeNone && !p.triggered && tick % s.scan.size() == 0) {
+    const Entry &entry = s.scan[p.entry];
+    const bool scanStart = p.entry == 0;
+    if (++p.entry == s.scan.size()) p.entry = 0;
+    const uint64_t t = s.startTime + p.ticks++ * s.period;
+    if (mode != kModeNone && !p.triggered && scanStart) {
         bool fire = labTrigger;
         if (s.request.triggerSource == kSourceLevel) {
             double volts = adc.MeasuredVoltage(entry.channel, entry.range, t);
@@ -207,16 +208,16 @@ void AcquisitionBlock::Take(Progress &p, const AdcBlock &adc, uint64_t tick, boo
         }
         if (fire) {
             p.triggered = true;
-            p.triggerTick = tick;
+            p.postLeft = s.post;
             labTrigger = false;
         }
     }
     if (mode == kModeStartOnTrigger && !p.triggered) return;
 
-    const uint64_t half = s.count / 2;
-    const uint64_t position = mode == kModeAboutTrigger ? p.stored % s.count : p.stored;
+    const DWORD half = s.count / 2;
     // Starting to rewrite a half that the application has not taken yet.
-    if (position % half == 0 && p.stored >= s.count && Enabled(kSlotBufferChange) &&
+    if ((p.position == 0 || p.position == half) && p.stored >= s.count &&
+        Enabled(kSlotBufferChange) &&
         WaitForSingleObject(owner_->device->events[kSlotBufferChange], 0) == WAIT_OBJECT_0) {
         ++p.overruns;
         Signal(kSlotOverrun);
@@ -224,13 +225,20 @@ void AcquisitionBlock::Take(Progress &p, const AdcBlock &adc, uint64_t tick, boo
     WORD value = static_cast<WORD>(adc.Sample(entry.channel, entry.range, t) |
                                    (entry.channel & 0x7) << kChannelShift);
     if (mode == kModeAboutTrigger && p.triggered) value |= kMarker;
-    DmaWrite(buffer_, position, value);
+    DmaWrite(buffer_, p.position, value);
     ++p.stored;
 
-    if (p.stored % s.interruptEvery == 0) Signal(kSlotInterrupt);
-    if ((position + 1) % half == 0) Signal(kSlotBufferChange);
-    p.ended = mode == kModeAboutTrigger ? p.triggered && tick + 1 == p.triggerTick + s.post
-                                        : p.stored == s.count;
+    if (--p.toInterrupt == 0) {
+        p.toInterrupt = s.interruptEvery;
+        Signal(kSlotInterrupt);
+    }
+    if (++p.position == half || p.position == s.count) Signal(kSlotBufferChange);
+    if (mode == kModeAboutTrigger) {
+        if (p.position == s.count) p.position = 0;
+        p.ended = p.triggered && --p.postLeft == 0;
+    } else {
+        p.ended = p.stored == s.count;
+    }
 }
 
 void AcquisitionBlock::Produce(Progress &p, uint64_t due, bool &labTrigger) {
@@ -239,7 +247,7 @@ void AcquisitionBlock::Produce(Progress &p, uint64_t due, bool &labTrigger) {
     while (p.ticks < due && !p.ended) {
         uint64_t end = std::min(due, p.ticks + kBatch);
         std::lock_guard cardLock(card_.Lock());
-        while (p.ticks < end && !p.ended) Take(p, adc, p.ticks++, labTrigger);
+        while (p.ticks < end && !p.ended) Take(p, adc, labTrigger);
     }
 }
 
@@ -248,11 +256,11 @@ uint64_t AcquisitionBlock::TicksToNextEvent(const Progress &p) const {
     const Setup &s = setup_;
     const WORD mode = s.request.triggerMode;
     if (mode == kModeStartOnTrigger && !p.triggered) return UINT64_MAX;
-    const uint64_t half = s.count / 2;
-    uint64_t ticks = half - p.stored % half;
-    ticks = std::min<uint64_t>(ticks, s.interruptEvery - p.stored % s.interruptEvery);
+    const DWORD half = s.count / 2;
+    uint64_t ticks = p.position < half ? half - p.position : s.count - p.position;
+    ticks = std::min<uint64_t>(ticks, p.toInterrupt);
     if (mode != kModeAboutTrigger) ticks = std::min<uint64_t>(ticks, s.count - p.stored);
-    else if (p.triggered) ticks = std::min(ticks, p.triggerTick + s.post - p.ticks);
+    else if (p.triggered) ticks = std::min(ticks, p.postLeft);
     return ticks;
 }
 
@@ -260,7 +268,12 @@ void AcquisitionBlock::Run() {
     auto real = std::chrono::steady_clock::now();
     double virtualNs = 0.0;
     Progress p;
+    p.toInterrupt = setup_.interruptEvery;
     bool labTrigger = false;
+    // Since the last look: how long the thread asked to sleep, and its CPU
+    // time then; the rest of the time the system did not run it.
+    double askedNs = 0.0;
+    uint64_t cpuAtLook = ThreadCpuNs();
     std::unique_lock lock(mutex_);
     while (!stopRequested_) {
         // Virtual time passes at the lab's factor; the external clock
@@ -281,22 +294,33 @@ void AcquisitionBlock::Run() {
             due = static_cast<uint64_t>(virtualNs / static_cast<double>(setup_.period)) + 1;
         labTrigger = labTrigger || labTrigger_;
         labTrigger_ = false;
-        if (!setup_.external && due > p.ticks) maxLag_ = std::max(maxLag_, due - p.ticks);
+        if (!setup_.external && due > p.ticks) {
+            // Ticks that came due while the system kept the thread from
+            // running are not the engine's own slowness.
+            uint64_t cpu = ThreadCpuNs();
+            double idle = elapsed / factor - askedNs - static_cast<double>(cpu - cpuAtLook);
+            cpuAtLook = cpu;
+            auto notOwn = static_cast<uint64_t>(std::max(idle, 0.0) * factor /
+                                                static_cast<double>(setup_.period));
+            uint64_t lag = due - p.ticks;
+            maxLag_ = std::max(maxLag_, lag);
+            maxOwnLag_ = std::max(maxOwnLag_, lag - std::min(lag, notOwn));
+        }
+        askedNs = 0.0;
         lock.unlock();
 
         Produce(p, std::min(due, p.ticks + kMaxPerWake), labTrigger);
 
         lock.lock();
         published_ = p;
-        cpuNs_ = ThreadCpuNs();
         progress_.notify_all();
         if (p.ended) break;
         if (p.ticks < due) continue;  // behind the clock: no sleep
 
         auto sleep = std::chrono::duration_cast<std::chrono::nanoseconds>(kMaxSleep);
         // Wake for the next event, and often enough that the samples due
-        // at a wake fit a quarter of the card's FIFO.
-        uint64_t ticks = std::min(TicksToNextEvent(p), kFifoQuarter);
+        // at a wake fit half the card's FIFO.
+        uint64_t ticks = std::min(TicksToNextEvent(p), kWakeSamples);
         if (!setup_.external) {
             double ahead = static_cast<double>(p.ticks + ticks - 1) *
                                static_cast<double>(setup_.period) - virtualNs;
@@ -304,6 +328,7 @@ void AcquisitionBlock::Run() {
             sleep = std::clamp(std::chrono::nanoseconds(ns),
                                std::chrono::nanoseconds(kMinSleep), sleep);
         }
+        askedNs = static_cast<double>(sleep.count());
         wake_.wait_for(lock, sleep, [&] {
             return stopRequested_ || labTrigger_ || (setup_.external && pulses_ > p.ticks);
         });
@@ -407,6 +432,7 @@ void AcquisitionBlock::Describe(KtzSimAcquisition &info) {
     info.triggered = published_.triggered ? 1 : 0;
     info.overruns = published_.overruns;
     info.maxLag = maxLag_;
+    info.maxOwnLag = maxOwnLag_;
     info.engineCpuNs = cpuNs_;
 }
 

@@ -106,8 +106,11 @@ private:
     struct Progress {
         uint64_t ticks = 0;   // clock ticks since the start (samples taken)
         uint64_t stored = 0;  // samples written into the buffer
+        size_t entry = 0;     // scan entry of the next tick
+        DWORD position = 0;   // where the next sample goes in the buffer
+        DWORD toInterrupt = 0;  // samples until the next interrupt event
         bool triggered = false;
-        uint64_t triggerTick = 0;
+        uint64_t postLeft = 0;  // post-trigger samples still to write (mode 3)
         bool ended = false;
         bool havePrevious = false;
         double previous = 0.0;  // the first entry's last voltage (level trigger)
@@ -116,7 +119,7 @@ private:
 
     void Run();
     void Produce(Progress &p, uint64_t due, bool &labTrigger);
-    void Take(Progress &p, const AdcBlock &adc, uint64_t tick, bool &labTrigger);
+    void Take(Progress &p, const AdcBlock &adc, bool &labTrigger);
     uint64_t TicksToNextEvent(const Progress &p) const;
     void Signal(int slot);
     bool Enabled(int slot) const;
@@ -144,6 +147,7 @@ private:
     uint64_t clockPeriod_ = 0;
     double clockPhase_ = 0.0;  // virtual ns since the external clock's last pulse
     uint64_t maxLag_ = 0;
+    uint64_t maxOwnLag_ = 0;
     uint64_t cpuNs_ = 0;
     WORD busyWord_ = 0;
     struct Reply {

@@ -47,11 +47,46 @@ DWORD ReorderBase(const FaiState &fai) {
     return (marker + post) % n;
 }
 
-void ScaleRun(const WORD *source, FLOAT *out, DWORD length, const FLOAT *const *tables,
-              DWORD entries, DWORD entry) {
-    for (DWORD k = 0; k < length; ++k) {
-        out[k] = tables[entry][source[k] & kFaiCodeMask];
-        if (++entry == entries) entry = 0;
+// The scan entries' scaling laid out per sample position: position j holds
+// that of entry j mod the scan length, over a period that is a whole number
+// of scans and of blocks, plus one block so that a block never wraps.
+struct Pattern {
+    static constexpr DWORD kMaxPeriod = 240;  // lcm(15, 16)
+    DWORD entries = 0, period = 0;
+    INT offsets[kMaxPeriod + kFaiBlock];
+    FLOAT steps[kMaxPeriod + kFaiBlock];
+    const FaiScale *scales[kMaxScanLength];
+};
+
+DWORD Lcm(DWORD a, DWORD b) {
+    DWORD x = a, y = b;
+    while (y) {
+        DWORD r = x % y;
+        x = y;
+        y = r;
+    }
+    return a / x * b;
+}
+
+// Volts of `length` contiguous samples, the first at scan position `first`.
+void ScaleRun(const WORD *source, FLOAT *out, DWORD length, DWORD first, const Pattern &p) {
+    DWORD q = first % p.entries;
+    for (; length >= kFaiBlock; length -= kFaiBlock) {
+        FaiScaleBlock(source, out, p.offsets + q, p.steps + q);
+        source += kFaiBlock;
+        out += kFaiBlock;
+        q += kFaiBlock;
+        if (q >= p.period) q -= p.period;
+    }
+    for (DWORD j = 0; j < length; ++j)
+        out[j] = p.scales[(q + j) % p.entries]->volts[source[j] & kFaiCodeMask];
+}
+
+// The same from the tables alone, for a range the computation does not match.
+void LookUpRun(const WORD *source, FLOAT *out, DWORD length, DWORD first, const Pattern &p) {
+    for (DWORD j = 0, entry = first % p.entries; j < length; ++j) {
+        out[j] = p.scales[entry]->volts[source[j] & kFaiCodeMask];
+        if (++entry == p.entries) entry = 0;
     }
 }
 
@@ -77,18 +112,27 @@ DWORD Transfer(const DeviceRecord &device, void *destination, WORD dataType, DWO
 
     // Sample i is scaled with the gain of scan entry i mod the scan length
     // (gain code 0 for every sample without a scan length).
-    const DWORD entries = fai.faiScanLength ? fai.faiScanLength : 1;
-    const FLOAT *tables[kMaxScanLength] = {};
-    for (DWORD k = 0; k < entries && k < count; ++k) {
-        DWORD entry = (start + k) % entries;
+    Pattern p;
+    p.entries = fai.faiScanLength ? fai.faiScanLength : 1;
+    p.period = Lcm(p.entries, kFaiBlock);
+    bool exact = true;
+    for (DWORD entry = 0; entry < p.entries; ++entry) {
         WORD gain = fai.faiScanLength ? fai.faiGains[entry] : 0;
-        tables[entry] = FaiVoltTable(device, gain);
-        if (!tables[entry]) return DeviceError(device, ErrInvalidGain);
+        p.scales[entry] = FaiScaleOf(device, gain);
+        // Only the entries the range reaches need a scaling.
+        bool used = count >= p.entries || (entry + p.entries - start % p.entries) % p.entries < count;
+        if (!p.scales[entry] && used) return DeviceError(device, ErrInvalidGain);
+        exact = exact && (!p.scales[entry] || p.scales[entry]->exact);
+    }
+    for (DWORD j = 0; j < p.period + kFaiBlock; ++j) {
+        const FaiScale *scale = p.scales[j % p.entries];
+        p.offsets[j] = scale ? scale->offset : 0;
+        p.steps[j] = scale ? scale->step : 0.0f;
     }
     auto *out = static_cast<FLOAT *>(destination);
     ForEachRun(fai, base, start, count, [&](const WORD *source, DWORD at, DWORD first,
                                            DWORD length) {
-        ScaleRun(source, out + at, length, tables, entries, first % entries);
+        (exact ? ScaleRun : LookUpRun)(source, out + at, length, first, p);
     });
     return kSuccess;
 }

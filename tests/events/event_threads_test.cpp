@@ -21,16 +21,20 @@ TEST_F(EventThreadsTest, CheckEventBesideStatusAndTransfer) {
     KtzSimSignal sine{KTZSIM_SIGNAL_SINE, 2.0, 0.0, 50.0, 0};
     for (unsigned c = 0; c < 4; ++c) KtzSimSetSignal(0, c, &sine);
     ASSERT_EQ(EnableEvent(handle, 1 | 2 | 4, 1, 1024), 0u);
+    // About trigger: the transfers read the claim that the terminate clears.
     FaiStart start;
+    start.triggerSource = 1;
+    start.triggerMode = 3;
     start.scanLength = 4;
     start.gains = {0, 1, 4, 16};
     start.sampleCount = 64000;
+    start.postTriggerScans = 8000;
     start.sampleRate = 100000;
     ASSERT_EQ(Start(handle, start), 0u);
     const DWORD n = start.sampleCount;
 
     std::atomic<bool> ended{false};
-    std::atomic<int> interrupts{0}, changes{0}, others{0};
+    std::atomic<int> interrupts{0}, changes{0}, others{0}, passes{0}, failures{0};
     std::thread waiter([&] {
         for (;;) {
             WORD code = 0;
@@ -46,7 +50,6 @@ TEST_F(EventThreadsTest, CheckEventBesideStatusAndTransfer) {
         ended = true;
     });
 
-    std::atomic<int> passes{0}, failures{0};
     std::thread reader([&] {
         std::vector<FLOAT> volts(n);
         std::vector<WORD> raw(n);
@@ -61,6 +64,9 @@ TEST_F(EventThreadsTest, CheckEventBesideStatusAndTransfer) {
             ++passes;
         }
     });
+    // Trigger once both threads are under way.
+    while (!ended && (passes < 3 || changes < 2)) std::this_thread::yield();
+    EXPECT_EQ(KtzSimFireAcquisitionTrigger(0), 0);
     waiter.join();
     reader.join();
 
@@ -79,8 +85,9 @@ TEST_F(EventThreadsTest, CheckEventBesideStatusAndTransfer) {
     ASSERT_EQ(FAITransfer(handle, 0, volts.data(), 1, 0, n, 0), 0u);
     ReferenceTransfer(Record(handle), reference.data(), 1, 0, n);
     EXPECT_EQ(volts, reference);
-    std::vector<WORD> raw = Words(n);
-    for (DWORD k = 0; k < n; ++k) ASSERT_EQ(raw[k] >> 12, k % 4) << k;
+    std::vector<WORD> raw(n);
+    ASSERT_EQ(FAITransfer(handle, 0, raw.data(), 0, 0, n, 0), 0u);
+    for (DWORD k = 0; k < n; ++k) ASSERT_EQ(raw[k] >> 12 & 7, k % 4) << k;
 }
 
 }  // namespace
