@@ -49,7 +49,15 @@ struct FinishedBuffer : bench::Lab {
     ktz::DeviceRecord *device = nullptr;
 };
 
-void PerSample(benchmark::State &state) {
+// Runs `copy` into a full-buffer output of `Out` per iteration; reports
+// the time per sample.
+template <class Out, class Copy>
+void PerSample(benchmark::State &state, Copy copy) {
+    std::vector<Out> out(kSamples);
+    for (auto _ : state) {
+        copy(out.data());
+        benchmark::ClobberMemory();
+    }
     state.counters["ns_per_sample"] =
         benchmark::Counter(static_cast<double>(kSamples) * static_cast<double>(state.iterations()) /
                                1e9,
@@ -58,65 +66,45 @@ void PerSample(benchmark::State &state) {
 
 void BM_TransferVolts(benchmark::State &state) {
     FinishedBuffer lab;
-    std::vector<FLOAT> out(kSamples);
-    for (auto _ : state) {
-        FAITransfer(lab.handle, 0, out.data(), 1, 0, kSamples, 0);
-        benchmark::ClobberMemory();
-    }
-    PerSample(state);
+    PerSample<FLOAT>(state,
+                     [&](FLOAT *out) { FAITransfer(lab.handle, 0, out, 1, 0, kSamples, 0); });
 }
 BENCHMARK(BM_TransferVolts)->Unit(benchmark::kMillisecond);
 
 void BM_ReferenceVolts(benchmark::State &state) {
     FinishedBuffer lab;
-    std::vector<FLOAT> out(kSamples);
-    for (auto _ : state) {
-        ktztest::ReferenceTransfer(*lab.device, out.data(), 1, 0, kSamples);
-        benchmark::ClobberMemory();
-    }
-    PerSample(state);
+    PerSample<FLOAT>(state, [&](FLOAT *out) {
+        ktztest::ReferenceTransfer(*lab.device, out, 1, 0, kSamples);
+    });
 }
 BENCHMARK(BM_ReferenceVolts)->Unit(benchmark::kMillisecond);
 
 void BM_MemcpyVoltsBytes(benchmark::State &state) {
-    std::vector<FLOAT> in(kSamples, 1.0f), out(kSamples);
-    for (auto _ : state) {
-        std::memcpy(out.data(), in.data(), kSamples * sizeof(FLOAT));
-        benchmark::ClobberMemory();
-    }
-    PerSample(state);
+    std::vector<FLOAT> in(kSamples, 1.0f);
+    PerSample<FLOAT>(state, [&](FLOAT *out) {
+        std::memcpy(out, in.data(), kSamples * sizeof(FLOAT));
+    });
 }
 BENCHMARK(BM_MemcpyVoltsBytes)->Unit(benchmark::kMillisecond);
 
 void BM_TransferRaw(benchmark::State &state) {
     FinishedBuffer lab;
-    std::vector<WORD> out(kSamples);
-    for (auto _ : state) {
-        FAITransfer(lab.handle, 0, out.data(), 0, 0, kSamples, 0);
-        benchmark::ClobberMemory();
-    }
-    PerSample(state);
+    PerSample<WORD>(state, [&](WORD *out) { FAITransfer(lab.handle, 0, out, 0, 0, kSamples, 0); });
 }
 BENCHMARK(BM_TransferRaw)->Unit(benchmark::kMillisecond);
 
 void BM_ReferenceRaw(benchmark::State &state) {
     FinishedBuffer lab;
-    std::vector<WORD> out(kSamples);
-    for (auto _ : state) {
-        ktztest::ReferenceTransfer(*lab.device, out.data(), 0, 0, kSamples);
-        benchmark::ClobberMemory();
-    }
-    PerSample(state);
+    PerSample<WORD>(state, [&](WORD *out) {
+        ktztest::ReferenceTransfer(*lab.device, out, 0, 0, kSamples);
+    });
 }
 BENCHMARK(BM_ReferenceRaw)->Unit(benchmark::kMillisecond);
 
 void BM_MemcpyRawBytes(benchmark::State &state) {
-    std::vector<WORD> in(kSamples, 1), out(kSamples);
-    for (auto _ : state) {
-        std::memcpy(out.data(), in.data(), kSamples * sizeof(WORD));
-        benchmark::ClobberMemory();
-    }
-    PerSample(state);
+    std::vector<WORD> in(kSamples, 1);
+    PerSample<WORD>(state,
+                    [&](WORD *out) { std::memcpy(out, in.data(), kSamples * sizeof(WORD)); });
 }
 BENCHMARK(BM_MemcpyRawBytes)->Unit(benchmark::kMillisecond);
 

@@ -120,7 +120,8 @@ DWORD Transfer(const DeviceRecord &device, void *destination, WORD dataType, DWO
         WORD gain = fai.faiScanLength ? fai.faiGains[entry] : 0;
         p.scales[entry] = FaiScaleOf(device, gain);
         // Only the entries the range reaches need a scaling.
-        bool used = count >= p.entries || (entry + p.entries - start % p.entries) % p.entries < count;
+        DWORD distance = (entry + p.entries - start % p.entries) % p.entries;
+        bool used = count >= p.entries || distance < count;
         if (!p.scales[entry] && used) return DeviceError(device, ErrInvalidGain);
         exact = exact && (!p.scales[entry] || p.scales[entry]->exact);
     }

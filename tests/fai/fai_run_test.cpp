@@ -128,6 +128,25 @@ TEST_F(FaiRunTest, ExternalClockFillsTheBufferOnceAndEnds) {
     EXPECT_EQ(Status().status1, 3);  // the driver still knows it ended
 }
 
+TEST_F(FaiRunTest, StartOnTriggerKeepsNothingBeforeIt) {
+    KtzSimSetInputVoltage(0, 0, 1.0);
+    FaiStart start = External(4);
+    start.triggerSource = 1;
+    start.triggerMode = 1;
+    ASSERT_EQ(Start(handle_, start), 0u);
+    ASSERT_EQ(KtzSimPulseExternalClock(0, 3), 0);
+    ktz::FastStatusRecord status = Status();
+    EXPECT_EQ(status.status1, 1);
+    EXPECT_EQ(status.count, 0u);
+    ASSERT_EQ(KtzSimFireAcquisitionTrigger(0), 0);
+    ASSERT_EQ(KtzSimPulseExternalClock(0, 5), 0);
+    status = Status();
+    EXPECT_EQ(status.status1, 3);
+    EXPECT_EQ(status.count, 4u);
+    EXPECT_EQ(Acquisition().ticks, 7u);  // the fifth pulse came after the end
+    EXPECT_EQ(Words(4), std::vector<WORD>(4, 2458));  // 1 V, no marker in mode 1
+}
+
 TEST_F(FaiRunTest, StopKeepsTheSamplesSoFarAndTerminateCancels) {
     for (bool terminate : {false, true}) {
         SCOPED_TRACE(terminate ? "terminate" : "stop");
