@@ -190,6 +190,46 @@ DWORD WINAPI FAOTerminate(KTZHANDLE handle);
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved);
 
+/*
+ * A card that the kernel service detected, as it records it in the value
+ * "FoundDevice" + index of its service key (32 bytes).
+ */
+typedef struct KtzFoundDevice {
+    DWORD BusNumber;   /* PCI bus */
+    DWORD SlotNumber;  /* PCI slot (device) */
+    DWORD Configured;  /* 0: no device uses the card yet */
+    DWORD Reserved1[3];
+    DWORD CardKind;    /* 0x9054: PCI-3649; anything else: PCI-3649L */
+    DWORD Reserved2;
+} KtzFoundDevice;
+
+/*
+ * Configures a device in dialog boxes: the settings dialog for a device
+ * with a card, else first the choice of an unconfigured card. Returns 0
+ * when a dialog was closed, -1 when a dialog could not be created.
+ */
+LONG WINAPI DeviceConfig(DWORD deviceNumber, DWORD boardId, HWND parent);
+/* The settings dialog, with `foundDevice` as the card of a device without one. */
+LONG WINAPI DeviceConfigExt(DWORD deviceNumber, DWORD boardId, HWND parent,
+                            const KtzFoundDevice *foundDevice, DWORD reserved);
+
+/* Dialog procedures of the settings dialog (105), the card discovery (104) and About (106). */
+INT_PTR CALLBACK ConfigDlgProc3649(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ConfigProcFoundDev(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+/*
+ * The device manager's property-page provider: request is an
+ * SP_PROPSHEETPAGE_REQUEST (setupapi.h), addPage an LPFNADDPROPSHEETPAGE
+ * (prsht.h); declared with the types behind them, so that an application
+ * needs neither header. TRUE when a page was added.
+ */
+struct _SP_PROPSHEETPAGE_REQUEST;
+struct _PSP;
+BOOL WINAPI KtxDevicePropPage(struct _SP_PROPSHEETPAGE_REQUEST *request,
+                              BOOL(CALLBACK *addPage)(struct _PSP *page, LPARAM lParam),
+                              LPARAM lParam);
+
 #ifdef __cplusplus
 }
 #endif

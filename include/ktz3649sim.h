@@ -221,6 +221,180 @@ KTZSIM_API int KtzSimSetDigitalInput(int card, unsigned port, unsigned lines);
 /* The output latch of a port (what the port drives while it is an output). */
 KTZSIM_API int KtzSimGetDigitalOutput(int card, unsigned port, unsigned *latch);
 
+/* ---- counters ------------------------------------------------------------------ */
+
+/*
+ * The card's three counters, 0 to 2, in the register format of the 8254
+ * interval timer, run on the virtual clock. Each counter has two lines
+ * from outside:
+ *   - its input, the signal it counts when its clock is its input (event
+ *     counting, the counted signal of a frequency measurement); the input
+ *     of counter 2 is also the pulse-width input; without a signal it is low;
+ *   - its gate line, a level, high unless set low.
+ *
+ * Registers (offsets from the register base):
+ *   24, 26, 28  data of counters 0, 1, 2: one byte per access, in the low
+ *               byte; word reads give 0 in the high byte
+ *   30          control word (low byte): bits 6-7 counter (3, the read-back
+ *               command, is ignored), bits 4-5 access (0 latches the count,
+ *               1 low byte, 2 high byte, 3 low then high byte), bits 1-3 mode
+ *               (0 to 5; 6 and 7 are 2 and 3), bit 0 BCD
+ *   32, 34, 36  gate and clock setting of counters 0, 1, 2, written as a word:
+ *     bits 0-1  clock: 1 the clock of register 38, 2 the counter's input
+ *               (each rising edge), 0 or 3 none
+ *     bit 3     clears status bits 10 and 11
+ *     bits 4-5  gate source: 0 none (closed); 1 the output of the next lower
+ *               counter (none for counter 0); 2 the gate line; 3 one phase of
+ *               the pulse-width input per arming (see bit 8)
+ *     bit 6     inverts the source (the gate is open while it is low); with
+ *               source 3 it times the low phase instead of the high one
+ *     bit 7     gate held open, whatever bits 4-6 say
+ *     bit 8     arms a phase measurement (source 3): a word written with
+ *               bit 8 set arms it and keeps the gate closed; the next word
+ *               without it lets the gate open at the next start of the phase
+ *               and close at its end, once
+ *   reading 32, 34 or 36 gives the setting in bits 0-7 and the status:
+ *     bit 8     the gate is open
+ *     bit 9     the counter's output is high
+ *     bit 10    the gate has opened since bit 3 last cleared this bit
+ *     bit 11    a phase measurement is armed, waits for its phase or times it
+ *   38          clock selector, bits 0-1: 0 10 MHz, 1 1 MHz, 2 100 kHz, 3 10 kHz
+ *
+ * Counting: modes 0 (count down, output high at zero), 1 (one-shot: a
+ * rising gate loads the count at the next clock edge, output low for the
+ * count), 2 (rate generator), 3 (square wave: output high for the first half
+ * of each period of count clocks, the larger half for an odd count), 4
+ * (software strobe) and 5 (gate strobe). In modes 0, 2, 3 and 4 the count
+ * counts from the moment its last byte is written, while the gate is open
+ * (a rising gate restarts modes 2 and 3; a closed gate holds their output
+ * high). A BCD count of 0 means 10000, a binary one 65536. The internal
+ * clocks tick at whole multiples of their period since the lab's time 0.
+ *
+ * So the library's sequences measure: frequency, counter 1 in mode 1 with
+ * its gate held open and the selected clock (0x81) makes a gate of its
+ * count, and counter 2 counts its input while counter 1's output is low
+ * (0x52); status bits 8 and 10 of register 36 tell that the gate opened and
+ * has closed. Pulse width: counters 2 (0x31) and 1 (0x71) count the selected
+ * clock through one high and one low phase of the pulse-width input, each
+ * armed by bit 8, and bit 11 stays set until its phase has been timed.
+ */
+
+/* The counter's input: pulses at `hertz` from now, a square wave that
+ * starts low; 0 leaves the input low. ERROR_INVALID_PARAMETER for a
+ * negative or infinite rate or one above 500 GHz. */
+KTZSIM_API int KtzSimSetCounterRate(int card, unsigned counter, double hertz);
+/* The counter's input: from now, low for lowNs, then high for highNs,
+ * repeated. highNs 0 leaves it low; lowNs 0 with highNs above 0 holds it high. */
+KTZSIM_API int KtzSimSetCounterPulseTrain(int card, unsigned counter, unsigned long long highNs,
+                                          unsigned long long lowNs);
+/* `count` pulses on the counter's input at once, now. They are counted when
+ * the counter's clock is its input, through its gate as it is now. */
+KTZSIM_API int KtzSimInjectCounterPulses(int card, unsigned counter, unsigned long long count);
+/* The counter's gate line: 0 low, otherwise high (the default). */
+KTZSIM_API int KtzSimSetCounterGate(int card, unsigned counter, int level);
+
+/* What a counter puts out now. */
+typedef struct KtzSimCounterOutput {
+    unsigned level;  /* the output line, 0 or 1 */
+    unsigned mode;   /* the programmed mode, 0 to 5 */
+    unsigned count;  /* the counting element as it reads (BCD digits in BCD mode) */
+    double periodNs; /* the period while the output repeats (modes 2 and 3 with a
+                        count, the gate open and a periodic clock), else 0 */
+    double highNs;   /* how long the output is high in each period */
+} KtzSimCounterOutput;
+KTZSIM_API int KtzSimGetCounterOutput(int card, unsigned counter, KtzSimCounterOutput *output);
+
+/*
+ * Virtual time that each read of registers 32 to 37 takes on top of the
+ * request cost (default 0). The measurement threads poll these registers;
+ * with a poll cost the gate of a frequency measurement passes in a few
+ * thousand reads while the register writes that start it stay close
+ * together, as on a real bus. (A large request cost would stretch the start
+ * sequence too, and counter 2 would be connected after its gate opened.)
+ */
+KTZSIM_API int KtzSimSetCounterPollCost(int card, unsigned long long nanoseconds);
+
+/* ---- waveform output -------------------------------------------------------- */
+
+/*
+ * The card's output FIFO and the driver's DMA channel that feeds it (PCI-3649
+ * only; the functions return ERROR_INVALID_PARAMETER for a PCI-3649L).
+ *
+ * The FIFO holds 4096 samples (or 32768). A word written to register 48
+ * enters it; a write to register 8 with bit 11 set empties it. Register 8
+ * reports it: bit 12 latches when playing has run the FIFO empty (cleared by
+ * a sample entering it or by the reset), bit 13 is set from half full on,
+ * bit 14 when full. While bit 15 of register 10 is set the card plays one
+ * sample per tick of its clock: the pacer (10 MHz / the start's divisor,
+ * 0 counting 65536), or the external output clock when bit 11 of register 10
+ * is set. Bits 8 and 9 of register 10 route the samples to channel 0,
+ * channel 1, or both in turn; a played sample becomes the channel's code and
+ * drives its output (KtzSimGetAnalogOutput) under the channel's bits of
+ * register 10.
+ *
+ * The driver keeps one DMA buffer per card. The availability query replies
+ * 1 while a buffer is held, else 0. An allocation obtains the requested size
+ * up to a limit (64 MiB by default) and an address token; the load requests
+ * copy the application's samples into it (the load argument is the first
+ * sample index). The start writes the start's control bits into register 10
+ * (keeping bit 11), sets bit 15 and moves samples into the FIFO whenever it
+ * has room: once, or over and over when bit 0 of the option word is set.
+ * The start request stays pending until the last sample has entered the
+ * FIFO (then the output-ended event is signalled while the FIFO still
+ * plays), or until a stop (which halts the card: bit 15 cleared, the FIFO
+ * kept), a terminate (the FIFO plays out) or the cleanup of the open. A
+ * start is refused with status 43 while one runs, 33 without a DMA buffer,
+ * 34 for a sample count of 0 or beyond the buffer, 7 when the control word
+ * names no channel. Events, each only when enabled: interrupt and buffer
+ * change at each buffer half moved, low half and high half transferred,
+ * underrun when the FIFO runs dry while samples are due (see the DMA stall),
+ * output ended. The status record: status word 1 bit 0 while the start is
+ * pending, bit 1 while the card plays; the count of samples played since the
+ * start; status word 2 the flags underrun (bit 0), high half (bit 1) and low
+ * half (bit 2) transferred, which the clear-flag request clears (10245,
+ * 10246, 10247); status word 3 the samples in the FIFO.
+ *
+ * Time: the card plays in real time multiplied by the lab's time factor
+ * (KtzSimSetTimeFactor), on a thread of its own.
+ */
+
+/* The FIFO size, 4096 or 32768 samples (default 4096); the FIFO empties. */
+KTZSIM_API int KtzSimSetOutputFifoSize(int card, unsigned samples);
+/* The external output clock in hertz (default 0: no ticks). */
+KTZSIM_API int KtzSimSetOutputClock(int card, double hertz);
+/* Fault: with `stalled` non-zero the DMA channel moves no samples into the FIFO. */
+KTZSIM_API int KtzSimSetOutputDmaStalled(int card, int stalled);
+/* Fault: the availability query replies `word` (0: the normal reply). */
+KTZSIM_API int KtzSimSetDmaAvailability(int card, unsigned word);
+/* The largest DMA buffer an allocation obtains, in bytes (a larger request gets this). */
+KTZSIM_API int KtzSimSetDmaLimit(int card, unsigned bytes);
+/*
+ * Fault: the replies of one request code (the DMA-buffer allocation
+ * 0x9C4024A0, the start 0x9C402490 or the status 0x9C402498) carry `status`
+ * until it is set back to 0; an allocation or start so answered does nothing.
+ */
+KTZSIM_API int KtzSimSetOutputStatus(int card, unsigned code, unsigned status);
+
+typedef struct KtzSimOutputState {
+    unsigned running;          /* 1 while the start request is pending */
+    unsigned playing;          /* 1 while bit 15 of register 10 is set */
+    unsigned fifoSize;         /* 4096 or 32768 */
+    unsigned fifoSamples;      /* samples in the FIFO */
+    unsigned dmaBytes;         /* size of the DMA buffer held, 0 for none */
+    unsigned long long played; /* samples played since the last start */
+} KtzSimOutputState;
+
+KTZSIM_API int KtzSimGetOutputState(int card, KtzSimOutputState *state);
+/*
+ * The record of an output channel (0, 1): the voltages it was driven to by
+ * played samples, the last 65536 of them. Copies the last min(max, kept)
+ * ones, oldest first, and their number to *copied; *played (if not NULL)
+ * receives the number of samples the channel has played since the record
+ * was cleared.
+ */
+KTZSIM_API int KtzSimGetOutputRecord(int card, unsigned channel, double *volts, size_t max,
+                                     size_t *copied, unsigned long long *played);
+KTZSIM_API int KtzSimClearOutputRecord(int card);
 /* ---- fast analog input: the acquisition engine ------------------------------------- */
 
 /*
@@ -241,7 +415,8 @@ KTZSIM_API int KtzSimGetDigitalOutput(int card, unsigned port, unsigned *latch);
  *   or pulse by pulse), and sample times step by its period (1000 ns
  *   until one is set).
  * - Real time: clock time runs at the lab's time factor times real time
- *   (factor 100: one second of acquisition in ten milliseconds).
+ *   (KtzSimSetTimeFactor: 100 plays one second of acquisition in ten
+ *   milliseconds, 0 holds the clock).
  * - Trigger modes: 0 fills the buffer once and ends. 1 waits for the
  *   trigger, then fills the buffer once and ends. 3 (about trigger) fills
  *   the buffer cyclically until the trigger, then writes the post-trigger
@@ -255,8 +430,8 @@ KTZSIM_API int KtzSimGetDigitalOutput(int card, unsigned port, unsigned *latch);
  *   the samples so far, a terminate request (or the close of the last
  *   handle of the open that started it) cancels it, before the request
  *   returns; neither signals the terminated event.
- * - Events, each only while enabled by the event-enable request of the
- *   open: interrupt (slot 0) every eventCount samples of the start request
+ * - Events, each only while the event-enable request enabled it:
+ *   interrupt (slot 0) every eventCount samples of the start request
  *   (2048, half the FIFO, when 0), buffer change (slot 1) when a half of the
  *   buffer is complete, terminated (slot 2) at the end, overrun (slot 3)
  *   when the engine starts rewriting a half of the buffer (mode 3) while
@@ -277,10 +452,6 @@ KTZSIM_API int KtzSimGetDigitalOutput(int card, unsigned port, unsigned *latch);
  *   acquisition is prepared or running. The availability word is 1 while
  *   one is prepared or running, else 0.
  */
-
-/* Virtual time per real time for the engines (default 1.0, must be > 0). */
-KTZSIM_API int KtzSimSetTimeFactor(double factor);
-KTZSIM_API double KtzSimTimeFactor(void);
 
 /*
  * The external acquisition clock: a pulse every `periodNs` of clock time
@@ -352,6 +523,13 @@ KTZSIM_API int KtzSimGetAcquisition(int card, KtzSimAcquisition *info);
 KTZSIM_API unsigned long long KtzSimNow(void);
 /* Virtual time that one request to the driver takes (default 1000 ns). */
 KTZSIM_API void KtzSimSetRequestCost(unsigned nanoseconds);
+/*
+ * The factor by which the engines' time runs faster than real time
+ * (default 1; 0 stops them; 100 plays one second in ten milliseconds).
+ * ERROR_INVALID_PARAMETER for a negative or non-finite factor.
+ */
+KTZSIM_API int KtzSimSetTimeFactor(double factor);
+KTZSIM_API double KtzSimTimeFactor(void);
 
 /* ---- trace ------------------------------------------------------------------------ */
 

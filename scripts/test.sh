@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the host build, the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the 32-bit Windows
+# AddressSanitizer and UndefinedBehaviorSanitizer, again under
+# ThreadSanitizer (the measurement threads), and the 32-bit Windows
 # DLL with its export and loading checks when the cross toolchain is there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --workflow --preset default
 cmake --workflow --preset asan
+cmake --workflow --preset tsan
 if command -v i686-w64-mingw32-g++-posix >/dev/null; then
   cmake --workflow --preset windows
 else

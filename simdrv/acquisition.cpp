@@ -180,12 +180,10 @@ ktz::FastStatusRecord AcquisitionBlock::Status(OpenFile &owner) {
 }
 
 bool AcquisitionBlock::Enabled(int slot) const {
-    return (owner_->enabledEvents.load() >> slot & 1) != 0 && owner_->device->events[slot];
+    return owner_->device->eventEnabled[slot] && owner_->device->events[slot];
 }
 
-void AcquisitionBlock::Signal(int slot) {
-    if (Enabled(slot)) SetEvent(owner_->device->events[slot]);
-}
+void AcquisitionBlock::Signal(int slot) { SignalEnabledEvent(*owner_->device, slot); }
 
 // One clock tick: the sample of the next scan entry. Before the trigger
 // (modes 1 and 3) the first entry of each scan watches for it; mode 1 keeps
@@ -280,7 +278,8 @@ void AcquisitionBlock::Run() {
         // pulses in virtual time as well.
         auto now = std::chrono::steady_clock::now();
         double factor = Lab::Get().TimeFactor();
-        double elapsed = std::chrono::duration<double, std::nano>(now - real).count() * factor;
+        double realNs = std::chrono::duration<double, std::nano>(now - real).count();
+        double elapsed = realNs * factor;
         real = now;
         virtualNs += elapsed;
         if (clockPeriod_) {
@@ -298,7 +297,7 @@ void AcquisitionBlock::Run() {
             // Ticks that came due while the system kept the thread from
             // running are not the engine's own slowness.
             uint64_t cpu = ThreadCpuNs();
-            double idle = elapsed / factor - askedNs - static_cast<double>(cpu - cpuAtLook);
+            double idle = realNs - askedNs - static_cast<double>(cpu - cpuAtLook);
             cpuAtLook = cpu;
             auto notOwn = static_cast<uint64_t>(std::max(idle, 0.0) * factor /
                                                 static_cast<double>(setup_.period));
@@ -321,7 +320,7 @@ void AcquisitionBlock::Run() {
         // Wake for the next event, and often enough that the samples due
         // at a wake fit half the card's FIFO.
         uint64_t ticks = std::min(TicksToNextEvent(p), kWakeSamples);
-        if (!setup_.external) {
+        if (!setup_.external && factor > 0.0) {
             double ahead = static_cast<double>(p.ticks + ticks - 1) *
                                static_cast<double>(setup_.period) - virtualNs;
             auto ns = static_cast<int64_t>(std::max(ahead, 0.0) / factor);
@@ -446,14 +445,6 @@ unsigned EventsWithheld(Card &card) {
 using namespace sim;
 
 extern "C" {
-
-int KtzSimSetTimeFactor(double factor) {
-    if (!(factor > 0.0)) return ERROR_INVALID_PARAMETER;
-    Lab::Get().SetTimeFactor(factor);
-    return 0;
-}
-
-double KtzSimTimeFactor(void) { return Lab::Get().TimeFactor(); }
 
 int KtzSimSetExternalClock(int card, unsigned periodNs) {
     bool ok = WithBlock<AcquisitionBlock>(

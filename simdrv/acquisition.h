@@ -159,7 +159,7 @@ private:
     std::atomic<unsigned> eventsWithheld_{0};  // read when the driver publishes the device
 };
 
-// The requests of the acquisition engine and of event enabling.
+// The requests of the acquisition engine.
 std::optional<DWORD> HandleAcquisitionRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes);
 // Ends what an open left running, before the open goes.
 void ReleaseAcquisition(OpenFile &file);

@@ -1,6 +1,5 @@
 // The requests of fast input (availability, start, status, stop, terminate,
-// clear overrun and the read of the buffer) and of event enabling, with
-// their exact sizes.
+// clear overrun and the read of the buffer), with their exact sizes.
 #include <core/kernel_interface.h>
 
 #include <cstring>
@@ -10,22 +9,6 @@
 
 namespace sim {
 namespace {
-
-constexpr WORD kLastInputEventType = 15;
-
-// The slots an event-enable request names: the input slots whose code has a
-// bit in common with the type, or the output slot whose code is the type.
-std::optional<unsigned> SlotsOf(WORD type) {
-    if (type < ktz::kFirstOutputEventType && type > kLastInputEventType) return std::nullopt;
-    unsigned slots = 0;
-    for (int slot = 0; slot < kEventSlots; ++slot) {
-        WORD code = ktz::kEventTypeCodes[slot];
-        bool input = code < ktz::kFirstOutputEventType;
-        if (input ? (type < ktz::kFirstOutputEventType && (code & type)) : code == type)
-            slots |= 1u << slot;
-    }
-    return slots;
-}
 
 template <class Record>
 void Reply(HW_REQUEST &request, const Record &record, DWORD &bytes) {
@@ -72,18 +55,6 @@ std::optional<DWORD> HandleAcquisitionRequest(OpenFile &file, HW_REQUEST &reques
         else
             engine.Stop(file, request.code == kIoctlFaiTerminate);
         return ERROR_SUCCESS;
-    case kIoctlEventEnable: {
-        if (!SizesAre(request, sizeof(EventEnableRequest), 0)) return ERROR_INVALID_PARAMETER;
-        EventEnableRequest enable;
-        std::memcpy(&enable, request.inBuffer, sizeof enable);
-        auto slots = SlotsOf(enable.eventType);
-        if (!slots) return ERROR_INVALID_PARAMETER;
-        if (enable.enabled)
-            file.enabledEvents |= *slots;
-        else
-            file.enabledEvents &= ~*slots;
-        return ERROR_SUCCESS;
-    }
     default:
         return std::nullopt;
     }

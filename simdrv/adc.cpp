@@ -18,17 +18,13 @@ constexpr WORD kRegControl = 6;
 constexpr WORD kRegStatus = 8;
 
 constexpr WORD kStatusNoResult = 0x0100;
-// Status bits that other blocks keep in the register storage (output FIFO size).
-constexpr WORD kStatusStoredBits = 0x6000;
+// Status bits that other blocks keep in the register storage (the output
+// FIFO's ran-empty, half-full and full bits).
+constexpr WORD kStatusStoredBits = 0x7000;
 constexpr BYTE kControlSoftware = 0;
 constexpr BYTE kControlExternal = 9;
 constexpr uint64_t kDefaultConversionTime = 1000;
 constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
-
-// Whether an access at `offset` of `width` bits covers register byte `reg`.
-bool Covers(WORD offset, int width, WORD reg) {
-    return offset == reg || (width == 16 && offset + 1 == reg);
-}
 
 // A value in [-1, 1) from a seed and a time, the same for the same pair.
 double NoiseAt(unsigned seed, uint64_t t) {

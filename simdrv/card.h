@@ -16,6 +16,11 @@ constexpr WORD kRegisterWindow = 64;
 
 class Card;
 
+// Whether an access at `offset` of `width` bits covers register byte `reg`.
+inline bool Covers(WORD offset, int width, WORD reg) {
+    return offset == reg || (width == 16 && offset + 1 == reg);
+}
+
 // One function of the card (converter, outputs, ports, counters...). A block
 // claims the registers it implements; the others behave as plain storage.
 struct CardBlock {

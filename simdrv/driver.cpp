@@ -38,6 +38,8 @@ static_assert(sizeof(FoundDevice) == 32);
 // Request handlers, asked in turn.
 const RequestHandler kHandlers[] = {
     HandleRegisterRequest,
+    HandleEventRequest,
+    HandleOutputRequest,
     HandleAcquisitionRequest,
 };
 
@@ -105,6 +107,7 @@ DWORD Dispatch(LPVOID fileContext, HW_REQUEST *request, DWORD *bytes) {
 void Cleanup(LPVOID fileContext) {
     auto *file = static_cast<OpenFile *>(fileContext);
     ReleaseAcquisition(*file);
+    CleanupOutput(*file);
     delete file;
 }
 

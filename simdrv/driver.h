@@ -25,28 +25,39 @@ struct DeviceObject {
     std::shared_ptr<Card> card;
     HW_DEVICE device = nullptr;
     HANDLE events[kEventSlots] = {};  // the named events of the device
+    // Per slot: whether the application enabled the event (event requests).
+    std::atomic<bool> eventEnabled[kEventSlots] = {};
 };
 
 // One open (CreateFileA) of a device object.
 struct OpenFile {
     DeviceObject *device = nullptr;
-    // Bit n: the event of slot n is enabled (event-enable requests).
-    std::atomic<unsigned> enabledEvents{0};
 };
-
-// Whether a request has exactly these buffer sizes, with the buffers there.
-inline bool SizesAre(const HW_REQUEST &request, DWORD in, DWORD out) {
-    return request.inSize == in && request.outSize == out && (in == 0 || request.inBuffer) &&
-           (out == 0 || request.outBuffer);
-}
 
 // A family's request handler: the result (a Win32 error) if it handles the
 // code, std::nullopt otherwise. Runs on the caller's thread.
 using RequestHandler = std::optional<DWORD> (*)(OpenFile &file, HW_REQUEST &request,
                                                 DWORD &bytes);
 
+// Whether a request's buffers have exactly these sizes (and exist when sized).
+bool SizesAre(const HW_REQUEST &request, DWORD in, DWORD out);
+
 // Register read and write requests, and the close request.
 std::optional<DWORD> HandleRegisterRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes);
+
+// The event-enable request.
+std::optional<DWORD> HandleEventRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes);
+// Records the enabled flag of an event type as the enable request gives it:
+// a type below 10240 names each input slot whose code shares a bit with it,
+// another type the output slot of that code.
+void RecordEventEnable(DeviceObject &device, WORD type, WORD enabled);
+// Signals the event of a slot if the application enabled it.
+void SignalEnabledEvent(DeviceObject &device, int slot);
+
+// The waveform-output requests (DMA buffer, load, start, status, stop,
+// terminate, clear-flag), and the end of an open's output at its cleanup.
+std::optional<DWORD> HandleOutputRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes);
+void CleanupOutput(OpenFile &file);
 
 // The base names of the ten events of a device, in slot order; the device
 // number follows each.

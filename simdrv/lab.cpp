@@ -2,6 +2,7 @@
 
 #include <hostwin.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include "driver.h"
@@ -207,6 +208,14 @@ void KtzSimPoke(int card, unsigned offset, unsigned width, unsigned value) {
 unsigned long long KtzSimNow(void) { return Lab::Get().Now(); }
 
 void KtzSimSetRequestCost(unsigned nanoseconds) { Lab::Get().SetRequestCost(nanoseconds); }
+
+int KtzSimSetTimeFactor(double factor) {
+    if (!(factor >= 0.0) || std::isinf(factor)) return ERROR_INVALID_PARAMETER;
+    Lab::Get().SetTimeFactor(factor);
+    return 0;
+}
+
+double KtzSimTimeFactor(void) { return Lab::Get().TimeFactor(); }
 
 void KtzSimTraceEnable(int enabled) { Lab::Get().EnableTrace(enabled != 0); }
 

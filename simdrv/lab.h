@@ -36,7 +36,7 @@ public:
     void Advance(uint64_t ns) { now_ += ns; }
     uint64_t RequestCost() const { return requestCost_.load(); }
     void SetRequestCost(uint64_t ns) { requestCost_ = ns; }
-    // The engines run in real time scaled by this: virtual ns per real ns.
+    // The engines run in real time multiplied by this factor (0 stops them).
     double TimeFactor() const { return timeFactor_.load(); }
     void SetTimeFactor(double factor) { timeFactor_ = factor; }
 

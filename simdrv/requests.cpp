@@ -23,6 +23,11 @@ void TraceRegister(const OpenFile &file, DWORD code, DWORD offset, int width, bo
 
 }  // namespace
 
+bool SizesAre(const HW_REQUEST &request, DWORD in, DWORD out) {
+    return request.inSize == in && request.outSize == out && (in == 0 || request.inBuffer) &&
+           (out == 0 || request.outBuffer);
+}
+
 std::optional<DWORD> HandleRegisterRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes) {
     using namespace ktz;
     Card &card = *file.device->card;

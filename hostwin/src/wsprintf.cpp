@@ -166,16 +166,24 @@ int Format(char *lpOut, const char *fmt, va_list &ap) {
 }  // namespace
 
 extern "C" int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
+    va_list ap;
+    va_start(ap, lpFmt);
+    int n = wvsprintfA(lpOut, lpFmt, ap);
+    va_end(ap);
+    return n;
+}
+
+extern "C" int WINAPI lstrlenA(LPCSTR lpString) { return lpString ? static_cast<int>(std::strlen(lpString)) : 0; }
+
+extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
     if (!lpOut) return 0;
     if (!lpFmt) {
         *lpOut = '\0';
         return 0;
     }
     va_list ap;
-    va_start(ap, lpFmt);
+    va_copy(ap, arglist);
     int n = Format(lpOut, lpFmt, ap);
     va_end(ap);
     return n;
 }
-
-extern "C" int WINAPI lstrlenA(LPCSTR lpString) { return lpString ? static_cast<int>(std::strlen(lpString)) : 0; }

@@ -30,22 +30,22 @@ bool IsInternalReferenceRange(FLOAT maximum, FLOAT minimum) {
     return IsNearOneOf(maximum, kInternalMaxima) && IsNearOneOf(minimum, kInternalMinima);
 }
 
-bool ScaleToCode(const AOSettingsEntry &entry, FLOAT voltage, WORD *code) {
+bool ResolveScaleRange(const AOSettingsEntry &entry, AoScaleRange *range) {
     FLOAT maximum = entry.maximum, minimum = entry.minimum;
     if (entry.secondMaximum > 0.0f) {
         maximum = entry.secondMaximum;
         minimum = entry.secondMinimum;
     }
     long double width = static_cast<long double>(maximum) - minimum;
-    if (std::isnan(voltage) || !std::isfinite(width) || width == 0) return false;
-    if (voltage < minimum) voltage = minimum;
-    if (voltage > maximum) voltage = maximum;
-    long double scaled = (static_cast<long double>(voltage) - minimum) * 4096 / width;
-    // Code 4096 would wrap to 0 in the 12-bit converter: the top of the
-    // range is the largest code.
-    if (!(scaled >= 0)) scaled = 0;
-    if (scaled > kAoMaxCode) scaled = kAoMaxCode;
-    *code = static_cast<WORD>(scaled);
+    if (!std::isfinite(width) || width == 0) return false;
+    *range = AoScaleRange{minimum, maximum, width};
+    return true;
+}
+
+bool ScaleToCode(const AOSettingsEntry &entry, FLOAT voltage, WORD *code) {
+    AoScaleRange range;
+    if (std::isnan(voltage) || !ResolveScaleRange(entry, &range)) return false;
+    *code = CodeInRange(range, voltage);
     return true;
 }
 

@@ -26,6 +26,29 @@ bool IsInternalReferenceRange(FLOAT maximum, FLOAT minimum);
 // nothing for a voltage that is not a number or a range without width.
 bool ScaleToCode(const AOSettingsEntry &entry, FLOAT voltage, WORD *code);
 
+// The same scaling with the range looked up once, for tables of voltages.
+struct AoScaleRange {
+    long double minimum;
+    long double maximum;
+    long double width;  // finite and not 0
+};
+
+// The range of an entry, as ScaleToCode uses it; false for a range without width.
+bool ResolveScaleRange(const AOSettingsEntry &entry, AoScaleRange *range);
+
+// The code of a voltage that is a number, in a resolved range.
+inline WORD CodeInRange(const AoScaleRange &range, FLOAT voltage) {
+    long double v = voltage;
+    if (v < range.minimum) v = range.minimum;
+    if (v > range.maximum) v = range.maximum;
+    long double scaled = (v - range.minimum) * 4096 / range.width;
+    // Code 4096 would wrap to 0 in the 12-bit converter: the top of the
+    // range is the largest code.
+    if (!(scaled >= 0)) scaled = 0;
+    if (scaled > kAoMaxCode) scaled = kAoMaxCode;
+    return static_cast<WORD>(scaled);
+}
+
 // The first checks of every output function: the board must have outputs.
 // 0, error 27 for the PCI-3649L, or error 24 for an unknown board.
 DWORD CheckOutputBoard(const DeviceRecord &device);

@@ -95,6 +95,19 @@ DeviceRecord *FindOpenDevice(KTZHANDLE handle) {
     return nullptr;
 }
 
+DeviceRecord *FindKnownDevice(KTZHANDLE handle, DWORD *result) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) {
+        *result = Bare(ErrInvalidHandle);
+        return nullptr;
+    }
+    if (!device->IsKnownBoard()) {
+        *result = DeviceError(*device, ErrUnsupportedBoard);
+        return nullptr;
+    }
+    return device;
+}
+
 DWORD CurrentDeviceNumber() { return currentDeviceNumber; }
 void SetCurrentDeviceNumber(DWORD deviceNumber) { currentDeviceNumber = deviceNumber; }
 DWORD CurrentBoardId() { return currentBoardId; }

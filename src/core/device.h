@@ -44,6 +44,10 @@ struct DeviceRecord {
 // The record of an open device, or null when the handle is not one (null,
 // closed or never opened): every operation refuses such a handle with bare 3.
 DeviceRecord *FindOpenDevice(KTZHANDLE handle);
+// The record of an open device of a known board, or null with the result
+// that refuses the call in *result: bare 3 for a handle that is not an
+// open device, error 24 for an unknown board.
+DeviceRecord *FindKnownDevice(KTZHANDLE handle, DWORD *result);
 
 // Process-wide values.
 DWORD CurrentDeviceNumber();

@@ -18,7 +18,7 @@ using PortRead = DWORD (*)(const DeviceRecord &, WORD, WORD *);
 // with the whole port byte in the value.
 DWORD ReadLine(KTZHANDLE handle, WORD port, WORD bit, WORD *value, PortRead read) {
     DWORD rc = 0;
-    DeviceRecord *device = CheckedDioDevice(handle, &rc);
+    DeviceRecord *device = FindKnownDevice(handle, &rc);
     if (!device) return rc;
     if (port >= kDioPorts) return DeviceError(*device, ErrInvalidChannel);
     if (!value) return DeviceError(*device, ErrInvalidParameter);
@@ -30,7 +30,7 @@ DWORD ReadLine(KTZHANDLE handle, WORD port, WORD bit, WORD *value, PortRead read
 
 DWORD ReadByte(KTZHANDLE handle, WORD port, WORD *value, PortRead read) {
     DWORD rc = 0;
-    DeviceRecord *device = CheckedDioDevice(handle, &rc);
+    DeviceRecord *device = FindKnownDevice(handle, &rc);
     if (!device) return rc;
     if (port >= kDioPorts) return DeviceError(*device, ErrInvalidChannel);
     if (!value) return DeviceError(*device, ErrInvalidParameter);
@@ -75,7 +75,7 @@ DWORD WINAPI DioReadPortByte(KTZHANDLE handle, WORD port, WORD *value) {
 
 DWORD WINAPI DioWritePortByte(KTZHANDLE handle, WORD port, WORD mask, WORD state) {
     DWORD rc = 0;
-    DeviceRecord *device = CheckedDioDevice(handle, &rc);
+    DeviceRecord *device = FindKnownDevice(handle, &rc);
     if (!device) return rc;
     return DioPortWriteMasked(*device, port, mask, state);
 }

@@ -14,19 +14,6 @@ constexpr WORD kRegDirection = 42;
 
 }  // namespace
 
-DeviceRecord *CheckedDioDevice(KTZHANDLE handle, DWORD *result) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) {
-        *result = Bare(ErrInvalidHandle);
-        return nullptr;
-    }
-    if (!device->IsKnownBoard()) {
-        *result = DeviceError(*device, ErrUnsupportedBoard);
-        return nullptr;
-    }
-    return device;
-}
-
 void WritePortDirections(const DeviceRecord &device) {
     CardWriteByte(device, kRegDirection, static_cast<BYTE>(device.settings.DioPortMode));
 }

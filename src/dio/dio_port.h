@@ -12,11 +12,6 @@ struct DeviceRecord;
 
 constexpr WORD kDioPorts = 2;
 
-// The device of a port function that passes the first checks, or null
-// with the result in *result: bare 3 for a handle that is not an open
-// device, error 24 for an unknown board.
-DeviceRecord *CheckedDioDevice(KTZHANDLE handle, DWORD *result);
-
 // Writes the low byte of DioPortMode to the direction register.
 void WritePortDirections(const DeviceRecord &device);
 

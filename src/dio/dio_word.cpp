@@ -36,7 +36,7 @@ enum class Lines { Inputs, Outputs };
 template <class T>
 DWORD ReadLines(KTZHANDLE handle, WORD port, T *validMask, T *value, Lines lines) {
     DWORD rc = 0;
-    DeviceRecord *device = CheckedDioDevice(handle, &rc);
+    DeviceRecord *device = FindKnownDevice(handle, &rc);
     if (!device) return rc;
     if (port >= kDioPorts) return DeviceError(*device, ErrInvalidChannel);
     if (!value) return DeviceError(*device, ErrInvalidParameter);
@@ -57,7 +57,7 @@ DWORD ReadLines(KTZHANDLE handle, WORD port, T *validMask, T *value, Lines lines
 
 DWORD WriteLines(KTZHANDLE handle, WORD port, WORD mask, WORD state) {
     DWORD rc = 0;
-    DeviceRecord *device = CheckedDioDevice(handle, &rc);
+    DeviceRecord *device = FindKnownDevice(handle, &rc);
     if (!device) return rc;
     if (port >= kDioPorts) return DeviceError(*device, ErrInvalidChannel);
     WritePortDirections(*device);

@@ -130,7 +130,6 @@ DWORD CheckStart(const DeviceRecord &device, const StartArguments &a, WORD start
 
 DWORD Start(DeviceRecord &device, const StartArguments &a) {
     FaiState &fai = device.fai;
-    if (!device.IsKnownBoard()) return DeviceError(device, ErrUnsupportedBoard);
     if (fai.faiClaimed) return DeviceError(device, ErrAcquisitionRunning);
     fai.faiClaimed = 1;  // stays set on every failure from here on
 
@@ -211,17 +210,18 @@ DWORD WINAPI FAIDmaExStart(KTZHANDLE handle, WORD triggerSource, WORD triggerMod
                            DWORD postTriggerScans, DWORD sampleCount, DWORD sampleRate,
                            WORD *gainList, DWORD, DWORD, HGLOBAL bufferHandle, DWORD, DWORD,
                            DWORD, DWORD) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    DWORD result = kSuccess;
+    DeviceRecord *device = FindKnownDevice(handle, &result);
+    if (!device) return result;
     return Start(*device, {triggerSource, triggerMode, clockSource, option1, option2,
                            triggerLevel, option3, scanLength, startChannel, postTriggerScans,
                            sampleCount, sampleRate, gainList, bufferHandle});
 }
 
 DWORD WINAPI GetFIFOSize(KTZHANDLE handle, DWORD *size) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!device->IsKnownBoard()) return DeviceError(*device, ErrUnsupportedBoard);
+    DWORD result = kSuccess;
+    DeviceRecord *device = FindKnownDevice(handle, &result);
+    if (!device) return result;
     if (!size) return DeviceError(*device, ErrInvalidParameter);
     *size = kFaiFifoSize;
     return kSuccess;

@@ -11,7 +11,7 @@ namespace ktz {
 
 struct FaoState {
     OVERLAPPED startOverlapped = {};  // the pending start request's overlapped record
-    std::atomic<WORD> faoRunning{0};
+    std::atomic<WORD> faoRunning{0};  // shared with the drain thread
     DWORD sampleCount = 0;
     WORD faoClockSource = 0;
     WORD aoAvailWord = 0;
@@ -19,6 +19,8 @@ struct FaoState {
     DWORD startBytes = 0;
     WORD aoPacerDivisor = 0;
     DWORD faoDmaBuffer = 0;
+    DWORD fifoSamples = 0;            // the FIFO size the last start probed; 0 before
+    std::atomic<bool> drainStop{false};  // set when the drain has polled long enough
 };
 
 }  // namespace ktz

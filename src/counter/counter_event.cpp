@@ -1,0 +1,80 @@
+// Event counting: a counter in mode 0 counts its input down from 0xFFFF,
+// and the reads extend its 16 bits to a 32-bit total by counting wraps.
+#include <ktz3649.h>
+
+#include "core/device.h"
+#include "core/registers.h"
+#include "core/result.h"
+#include "counter/counter_math.h"
+#include "counter/counter_registers.h"
+#include "counter/counter_threads.h"
+
+namespace ktz {
+
+void CountEvents(CounterState &state, WORD counter, WORD current, WORD *overflow, DWORD *count) {
+    DWORD &last = state.evtLastCount[counter];
+    DWORD &accumulated = state.evtAccumulated[counter];
+    if (state.evtFirstPhase[counter]) {
+        if (current == last) {
+            *count = accumulated;
+            return;
+        }
+        if (last > current && last != 0xFFFF) {
+            accumulated += last - current;
+            *count = accumulated;
+            last = current;
+            return;
+        }
+        // The counter has wrapped, or started from 0xFFFF.
+        state.evtFirstPhase[counter] = 0;
+        last = 0xFFFF;
+    }
+    DWORD &overflows = state.evtOverflows[counter];
+    if (last < current) ++overflows;
+    DWORD elapsed = (0xFFFFu - current) + overflows * 65536u;
+    *overflow = overflows > 0xFFFF ? 1 : 0;
+    *count = elapsed + accumulated;
+    last = current;
+}
+
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI CounterEventStart(KTZHANDLE handle, WORD counter, WORD gateMode) {
+    ForgetCounterThread(CounterThreadKind::Frequency);
+    DWORD result;
+    DeviceRecord *device = FindKnownDevice(handle, &result);
+    if (!device) return result;
+    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+
+    CounterState &state = device->counter;
+    state.evtOverflows[counter] = 0;
+    state.evtFirstPhase[counter] = 1;
+    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0x30));  // mode 0, binary
+    WriteWords(*device, CounterData(counter), {0xFF, 0xFF});
+    WriteWords(*device, CounterGate(counter), {0x80, 0x88, 0x80});
+    WORD gate;
+    if (GateConfiguration(gateMode, kClockInput, &gate))
+        CardWriteWord(*device, CounterGate(counter), gate);
+    CardWriteByte(*device, kCounterControl, static_cast<BYTE>(ControlWord(counter, 0)));  // latch
+    state.evtLastCount[counter] = ReadCounterValue(*device, counter);
+    state.evtAccumulated[counter] = 0;
+    return kSuccess;
+}
+
+DWORD WINAPI CounterEventRead(KTZHANDLE handle, WORD counter, WORD *overflow, DWORD *count) {
+    DWORD result;
+    DeviceRecord *device = FindKnownDevice(handle, &result);
+    if (!device) return result;
+    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+    if (!overflow || !count) return DeviceError(*device, ErrInvalidParameter);
+
+    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0));  // latch
+    CountEvents(device->counter, counter, ReadCounterValue(*device, counter), overflow, count);
+    return kSuccess;
+}
+
+}  // extern "C"

@@ -1,0 +1,70 @@
+// Pulse output: a counter in mode 3 divides the selected clock into a
+// square wave of the requested period.
+#include <ktz3649.h>
+
+#include <cmath>
+
+#include "core/device.h"
+#include "core/registers.h"
+#include "core/result.h"
+#include "counter/counter_math.h"
+#include "counter/counter_registers.h"
+#include "counter/counter_threads.h"
+
+namespace ktz {
+namespace {
+
+// The period ranges, by clock selector: the longest period of each clock
+// (65535 of its ticks) and its frequency. The bounds are compared as the
+// float the period arrives in, so every documented limit is inside its range.
+struct PulseRange {
+    FLOAT longest;
+    double clockHz;
+};
+constexpr FLOAT kShortestPeriod = 0.0000002f;
+constexpr PulseRange kPulseRanges[] = {
+    {0.0065535f, 10e6}, {0.065535f, 1e6}, {0.65535f, 100e3}, {6.5535f, 10e3}};
+
+}  // namespace
+
+bool PulseSetting(FLOAT period, WORD *selector, DWORD *divisor) {
+    if (!(period >= kShortestPeriod)) return false;  // also refuses NaN
+    for (WORD s = 0; s < 4; ++s) {
+        if (!(period <= kPulseRanges[s].longest)) continue;
+        double x = kPulseRanges[s].clockHz * static_cast<double>(period);
+        double whole = std::floor(x);
+        *selector = s;
+        *divisor = static_cast<DWORD>(whole) + (x - whole >= 0.5 ? 1 : 0);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI CounterPulseStart(KTZHANDLE handle, WORD counter, FLOAT period, DWORD,
+                               WORD gateMode) {
+    ForgetCounterThread(CounterThreadKind::Frequency);
+    DWORD result;
+    DeviceRecord *device = FindKnownDevice(handle, &result);
+    if (!device) return result;
+    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+
+    WORD gate;
+    if (GateConfiguration(gateMode, kClockSelected, &gate))
+        CardWriteWord(*device, CounterGate(counter), gate);
+    WORD selector;
+    DWORD divisor;
+    if (!PulseSetting(period, &selector, &divisor)) return Bare(ErrInvalidParameter);
+    CardWriteWord(*device, kClockSelector, selector);
+    CardWriteByte(*device, kCounterControl, static_cast<BYTE>(ControlWord(counter, 0x36)));
+    WriteWords(*device, CounterData(counter),
+               {static_cast<WORD>(divisor & 0xFF), static_cast<WORD>(divisor >> 8 & 0xFF)});
+    return kSuccess;
+}
+
+}  // extern "C"

@@ -1,0 +1,28 @@
+// Resetting a counter: the measurement threads stop first, then the counter
+// is left loaded with 0 in mode 4.
+#include <ktz3649.h>
+
+#include "core/device.h"
+#include "core/registers.h"
+#include "core/result.h"
+#include "counter/counter_registers.h"
+#include "counter/counter_threads.h"
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI CounterReset(KTZHANDLE handle, WORD counter) {
+    DWORD result;
+    DeviceRecord *device = FindKnownDevice(handle, &result);
+    if (!device) return result;
+    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+
+    // Whatever the counter: the threads in the slots and the record's own.
+    StopAllCounterThreads(*device);
+    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0x39));  // mode 4, BCD
+    WriteWords(*device, CounterData(counter), {0, 0});
+    return kSuccess;
+}
+
+}  // extern "C"

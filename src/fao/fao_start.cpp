@@ -1,0 +1,212 @@
+// Waveform output start: the kernel driver's DMA buffer, the samples handed
+// to it, the FIFO probe, and the start request that stays pending while the
+// output runs.
+#include <ktz3649.h>
+
+#include "ao/ao_range.h"
+#include "core/device.h"
+#include "core/kernel.h"
+#include "core/kernel_interface.h"
+#include "core/registers.h"
+#include "core/result.h"
+#include "fao/fao_internal.h"
+
+namespace ktz {
+namespace {
+
+// Pacer rates the card's pacer accepts.
+constexpr DWORD kMinRate = 154;
+constexpr DWORD kMaxRate = 1000000;
+// The most samples whose byte size fits the 32 bits of the requests.
+constexpr DWORD kMaxSampleCount = 0x7FFFFFFF;
+
+constexpr WORD kFifoReset = 0x0800;
+constexpr WORD kKeepWithPacer = 0x01FF;
+constexpr WORD kKeepWithExternalClock = 0x09FF;
+constexpr WORD kFifoSizeBits = 0x6000;  // both set after the probe: the FIFO holds 4096
+
+// Bits of the output control word, per channel c shifted by 4c.
+constexpr WORD kControlAbove5V = 0x1;
+constexpr WORD kControlExternal = 0x2;
+constexpr WORD kControlBipolar = 0x4;
+constexpr WORD kReferenceExternalUnipolar = 1;
+
+// Fills the FIFO with 4096 words and tells its size from the status bits:
+// a 4096-sample FIFO is then full. Returns the smallest sample count the
+// output accepts, the FIFO size.
+DWORD ProbeFifo(const DeviceRecord &device) {
+    CardWriteWord(device, kRegStatus, kFifoReset);
+    WORD keep = device.fao.faoClockSource == 0 ? kKeepWithPacer : kKeepWithExternalClock;
+    CardWriteWord(device, kRegAoControl, CardReadWord(device, kRegAoControl) & keep);
+    for (DWORD i = 0; i < kSmallFifoSamples; ++i) CardWriteWord(device, kRegFifo, 1);
+    WORD status = CardReadWord(device, kRegStatus);
+    CardWriteWord(device, kRegStatus, kFifoReset);
+    return (status & kFifoSizeBits) == kFifoSizeBits ? kSmallFifoSamples : kLargeFifoSamples;
+}
+
+// The range and reference bits of both channels (tests of their own, not
+// those of the single-value output) and the chosen channels in bits 8-10.
+WORD OutputControlWord(const DeviceRecord &device, WORD channel) {
+    WORD control = 0;
+    for (WORD c = 0; c < kAoChannels; ++c) {
+        const AOSettingsEntry &entry = device.settings.aoSettings[c];
+        WORD bits = 0;
+        if (entry.maximum > 5.0f) bits |= kControlAbove5V;
+        if (entry.referenceSource == kReferenceExternalUnipolar) bits |= kControlExternal;
+        if (entry.minimum < 0.0f) bits |= kControlBipolar;
+        control |= static_cast<WORD>(bits << (4 * c));
+    }
+    return static_cast<WORD>(control | ((channel & 3) + 1) << 8);
+}
+
+// Whether the start request of an earlier start is still pending. The
+// event of a finished one is closed here, so that a new start does not
+// leak it.
+bool StartStillPending(DeviceRecord &device) {
+    HANDLE event = device.fao.startOverlapped.hEvent;
+    if (!event) return false;
+    if (WaitForSingleObject(event, 0) != WAIT_OBJECT_0) return true;
+    CloseHandle(event);
+    device.fao.startOverlapped.hEvent = nullptr;
+    return false;
+}
+
+void SendLoad(const DeviceRecord &device, DWORD code, WORD *samples, DWORD loadArgument,
+              DWORD sampleCount) {
+    LoadRequest load{};
+    load.one = 1;
+    load.samples = reinterpret_cast<ULONG_PTR>(samples);
+    load.loadArgument = loadArgument;
+    load.sampleCount = sampleCount;
+    // The driver reads the samples straight from the output buffer. A byte
+    // size past 32 bits wraps here, and the driver refuses the mismatch.
+    KernelRequest(device, code, &load, sizeof load, samples, sampleCount * 2);
+}
+
+}  // namespace
+
+DWORD FindOutputDevice(KTZHANDLE handle, DeviceRecord **device) {
+    *device = FindOpenDevice(handle);
+    if (!*device) return Bare(ErrInvalidHandle);
+    if ((*device)->settings.BoardID == kBoardPci3649L) return DeviceError(**device, ErrNotSupported);
+    return kSuccess;
+}
+
+void FreeDmaBuffer(const DeviceRecord &device, DWORD *address) {
+    KernelRequest(device, kIoctlDmaFree, nullptr, 0, nullptr, 0);
+    *address = 0;
+}
+
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI FAODmaStartLoad(KTZHANDLE handle, WORD, WORD *samples, DWORD loadArgument,
+                             DWORD sampleCount) {
+    DeviceRecord *device;
+    if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
+    SendLoad(*device, kIoctlFaoStartLoad, samples, loadArgument, sampleCount);
+    return kSuccess;
+}
+
+DWORD WINAPI FAOLoad(KTZHANDLE handle, WORD, WORD *samples, DWORD loadArgument,
+                     DWORD sampleCount) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    SendLoad(*device, kIoctlFaoLoad, samples, loadArgument, sampleCount);
+    return kSuccess;
+}
+
+DWORD WINAPI FAOIntStart(KTZHANDLE, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD) {
+    return kSuccess;  // interrupt-driven output is not offered
+}
+
+DWORD WINAPI AllocateDMABuffer(KTZHANDLE handle, WORD mode, DWORD size, DWORD *sizeObtained,
+                               DWORD *address) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    WORD &avail = device->fao.aoAvailWord;
+    KernelRequest(*device, kIoctlDmaAvailability, &avail, sizeof avail, &avail, sizeof avail);
+    if (avail != 0) return DeviceError(*device, ErrDmaBusy);
+    if (!sizeObtained || !address) return DeviceError(*device, ErrInvalidParameter);
+
+    DmaBufferRequest request{};
+    request.mode = mode;
+    request.requestedSize = size;
+    KernelRequest(*device, kIoctlDmaAllocate, &request, sizeof request, &request, sizeof request);
+    *sizeObtained = request.obtainedSize;
+    *address = request.address;
+    if (request.status != 0) return DeviceStatus(*device, request.status);
+    return kSuccess;
+}
+
+DWORD WINAPI FreeDMABuffer(KTZHANDLE handle, DWORD *addressVar) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    if (!addressVar) return DeviceError(*device, ErrInvalidParameter);
+    FreeDmaBuffer(*device, addressVar);
+    return kSuccess;
+}
+
+DWORD WINAPI FAODmaStart(KTZHANDLE handle, WORD option, DWORD rate, WORD channel, WORD *samples,
+                         DWORD sampleCount) {
+    DeviceRecord *device;
+    if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
+    FaoState &fao = device->fao;
+    if (!samples) return DeviceError(*device, ErrNoBuffer);
+    if (fao.faoClockSource == 0 && (rate > kMaxRate || rate < kMinRate))
+        return DeviceError(*device, ErrInvalidSetting);
+    // The driver writes into the overlapped record of a pending start: a
+    // second start must not reuse it, nor probe the FIFO under a running output.
+    if (StartStillPending(*device)) return DeviceError(*device, ErrDmaBusy);
+
+    DWORD minimum = ProbeFifo(*device);
+    fao.fifoSamples = minimum;
+    if (sampleCount < minimum) return DeviceError(*device, ErrInvalidSetting);
+    WORD control = OutputControlWord(*device, channel);
+
+    fao.startOverlapped = OVERLAPPED{};
+    fao.startOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!fao.startOverlapped.hEvent) return DeviceError(*device, ErrEventCreate);
+
+    // With an external clock the rate may be 0: the divisor is then 0 too.
+    WORD divisor = rate ? static_cast<WORD>(kPacerClockHz / rate) : 0;
+    FaoStartRequest &request = fao.startRequest;
+    request = FaoStartRequest{};
+    request.eventEnabled = device->events.eventEnabled;
+    request.eventType = device->events.eventType;
+    request.eventCount = device->events.eventCount;
+    request.sampleCount = sampleCount;
+    request.option = option;
+    request.pacerDivisor = divisor;
+    request.control = control;
+    fao.aoPacerDivisor = divisor;
+    fao.sampleCount = sampleCount;
+
+    if (DWORD rc = FAODmaStartLoad(handle, 0, samples, 0, sampleCount)) return rc;
+    // Pending while the output runs; the driver completes it at the end.
+    KernelRequest(*device, kIoctlFaoStart, &request, sizeof request, &request, sizeof request,
+                  &fao.startBytes, &fao.startOverlapped);
+    fao.faoRunning = 1;
+    if (request.status != 0) return DeviceStatus(*device, request.status);
+    return kSuccess;
+}
+
+DWORD WINAPI FAODmaExStart(KTZHANDLE handle, WORD option, DWORD rate, WORD channel,
+                           WORD channelCount, WORD clockSource, WORD *samples, DWORD sampleCount,
+                           WORD mode) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    if (sampleCount > kMaxSampleCount) return DeviceError(*device, ErrInvalidSetting);
+    device->fao.faoClockSource = clockSource;
+    DWORD size = sampleCount * 2, obtained = 0;
+    if (DWORD rc = AllocateDMABuffer(handle, mode, size, &obtained, &device->fao.faoDmaBuffer))
+        return rc;
+    if (obtained < size) return Bare(ErrMemoryAlloc);
+    if (channelCount > 1) channel = 2;
+    return FAODmaStart(handle, option, rate, channel, samples, sampleCount);
+}
+
+}  // extern "C"

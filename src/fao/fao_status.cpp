@@ -1,0 +1,102 @@
+// Waveform output status, the driver's output flags, and voltages scaled to
+// output codes.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include <ktz3649.h>
+
+#include "ao/ao_range.h"
+#include "core/device.h"
+#include "core/kernel.h"
+#include "core/kernel_interface.h"
+#include "core/result.h"
+#include "fao/fao_internal.h"
+
+namespace ktz {
+namespace {
+
+// The flags ClearFlag accepts: underrun, high half and low half transferred.
+constexpr DWORD kFlagCodes[] = {10245, 10246, 10247};
+
+// The driver's progress record; the request's own result is not consulted.
+DWORD ReadStatus(const DeviceRecord &device, FastStatusRecord *status) {
+    *status = FastStatusRecord{};
+    KernelRequest(device, kIoctlFaoStatus, status, sizeof *status, status, sizeof *status);
+    if (status->error != 0) return DeviceStatus(device, status->error);
+    return kSuccess;
+}
+
+}  // namespace
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI FAOCheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *count, WORD *zero,
+                      WORD *status3) {
+    DeviceRecord *device;
+    if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
+    if (!stopped || !status1 || !count || !zero || !status3)
+        return DeviceError(*device, ErrInvalidParameter);
+    FastStatusRecord status;
+    if (DWORD rc = ReadStatus(*device, &status)) return rc;
+    *stopped = 0;
+    *status1 = status.status1;
+    *count = status.count;
+    *zero = 0;  // status word 2 is FAOCheckEx's
+    *status3 = status.status3;
+    return kSuccess;
+}
+
+DWORD WINAPI FAOCheckEx(KTZHANDLE handle, WORD *stopped, WORD *status1, WORD *status3,
+                        DWORD *count, WORD *status2) {
+    DeviceRecord *device;
+    if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
+    if (!stopped || !status1 || !status3 || !count || !status2)
+        return DeviceError(*device, ErrInvalidParameter);
+    FastStatusRecord status;
+    if (DWORD rc = ReadStatus(*device, &status)) return rc;
+    *stopped = 0;
+    *status1 = status.status1;
+    *status3 = status.status3;
+    *count = status.count;
+    *status2 = status.status2;
+    return kSuccess;
+}
+
+DWORD WINAPI ClearFlag(KTZHANDLE handle, DWORD flagCode) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    if (std::find(std::begin(kFlagCodes), std::end(kFlagCodes), flagCode) == std::end(kFlagCodes))
+        return Bare(ErrInvalidParameter);
+    KernelRequest(*device, kIoctlFaoClearFlag, &flagCode, sizeof flagCode, nullptr, 0);
+    return kSuccess;
+}
+
+DWORD WINAPI FAOScale(KTZHANDLE handle, WORD channel, DWORD count, FLOAT *voltages, WORD *codes) {
+    DeviceRecord *device;
+    if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
+    if (count == 0) return DeviceError(*device, ErrInvalidCount);
+    // Only the stored entries can be read.
+    if (channel >= kAOSettingsEntries) return DeviceError(*device, ErrInvalidChannel);
+    if (!voltages || !codes) return DeviceError(*device, ErrInvalidParameter);
+    // A range without width, or a voltage that is not a number, has no
+    // code: the table is refused before any code is written.
+    AoScaleRange range;
+    if (!ResolveScaleRange(device->settings.aoSettings[channel], &range) ||
+        std::any_of(voltages, voltages + count, [](FLOAT v) { return std::isnan(v); }))
+        return DeviceError(*device, ErrInvalidParameter);
+    // From the last voltage to the first, each scaled as AOScale does. The
+    // copies keep that order where the code table overlaps the voltages.
+    for (DWORD i = count; i-- > 0;) {
+        FLOAT voltage;
+        std::memcpy(&voltage, voltages + i, sizeof voltage);
+        WORD code = CodeInRange(range, voltage);
+        std::memcpy(codes + i, &code, sizeof code);
+    }
+    return kSuccess;
+}
+
+}  // extern "C"

@@ -1,0 +1,113 @@
+// Ending a waveform output: stop (the DMA buffer stays), terminate (the
+// buffer is freed and the card's FIFO drains), and the drain thread.
+#include <ktz3649.h>
+
+#include "core/device.h"
+#include "core/kernel.h"
+#include "core/kernel_interface.h"
+#include "core/registers.h"
+#include "core/result.h"
+#include "fao/fao_internal.h"
+
+namespace ktz {
+namespace {
+
+constexpr int kOutputEndedSlot = 6;
+
+// Room for the requests of the poll and the scheduler beyond the play-out time.
+constexpr DWORD kDrainMarginMs = 500;
+
+}  // namespace
+
+void CloseStartEvent(FaoState &fao) {
+    if (fao.startOverlapped.hEvent) {
+        CloseHandle(fao.startOverlapped.hEvent);
+        fao.startOverlapped.hEvent = nullptr;
+    }
+}
+
+namespace {
+
+// Waits until the card's FIFO has run empty (while the card plays it), or
+// until FAOTerminate has waited long enough; then signals the output-ended
+// event and marks the output ended.
+DWORD WINAPI FAODrainThread(LPVOID parameter) {
+    DeviceRecord &device = *static_cast<DeviceRecord *>(parameter);
+    if (CardReadByte(device, kRegAoControlHigh) & kFifoPlaying) {
+        for (;;) {
+            CardReadByte(device, kRegStatusHigh);
+            if (CardReadByte(device, kRegStatusHigh) & kFifoRanEmpty) break;
+            if (device.fao.drainStop) break;
+        }
+    }
+    if (HANDLE ended = device.events.eventHandles[kOutputEndedSlot]) SetEvent(ended);
+    device.fao.faoRunning = 0;
+    return 0;
+}
+
+}  // namespace
+
+DWORD DrainLimitMs(const DeviceRecord &device) {
+    const FaoState &fao = device.fao;
+    // The FIFO of the last probe, or the larger one when none was probed.
+    ULONGLONG samples = fao.fifoSamples ? fao.fifoSamples : kLargeFifoSamples;
+    // The pacer's own rate; an external clock's is unknown: the slowest
+    // rate of the pacer stands in for it.
+    ULONGLONG divisor = fao.faoClockSource == 0 && fao.aoPacerDivisor != 0
+                            ? fao.aoPacerDivisor
+                            : kSlowestPacerDivisor;
+    constexpr ULONGLONG kTicksPerMs = kPacerClockHz / 1000;
+    ULONGLONG playOut = (samples * divisor + kTicksPerMs - 1) / kTicksPerMs;
+    return static_cast<DWORD>(playOut) + kDrainMarginMs;
+}
+
+void TerminateOutput(DeviceRecord &device) {
+    FaoState &fao = device.fao;
+    if (fao.faoRunning) {
+        fao.faoRunning = 0;
+        KernelRequest(device, kIoctlFaoTerminate, nullptr, 0, nullptr, 0);
+        CloseStartEvent(fao);
+    }
+    if (fao.faoDmaBuffer) FreeDmaBuffer(device, &fao.faoDmaBuffer);
+    if (CardReadByte(device, kRegStatusHigh) & kFifoRanEmpty) return;
+
+    // Samples remain in the FIFO: the drain thread waits for them to play
+    // out. Its poll is bounded: past the time the FIFO needs (an external
+    // clock may have stopped), it is told to give up; the output-ended
+    // event is signalled and faoRunning cleared either way.
+    fao.drainStop = false;
+    HANDLE thread = CreateThread(nullptr, 0, FAODrainThread, &device, 0, nullptr);
+    if (!thread) return;
+    if (WaitForSingleObject(thread, DrainLimitMs(device)) != WAIT_OBJECT_0) {
+        fao.drainStop = true;
+        WaitForSingleObject(thread, INFINITE);
+    }
+    CloseHandle(thread);
+}
+
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI FAOStop(KTZHANDLE handle) {
+    DeviceRecord *device;
+    if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
+    FaoState &fao = device->fao;
+    if (fao.faoRunning) {
+        KernelRequest(*device, kIoctlFaoStop, nullptr, 0, nullptr, 0);
+        fao.faoRunning = 0;
+        CloseStartEvent(fao);
+    }
+    return kSuccess;
+}
+
+DWORD WINAPI FAOTerminate(KTZHANDLE handle) {
+    DeviceRecord *device;
+    if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
+    TerminateOutput(*device);
+    return kSuccess;
+}
+
+}  // extern "C"

@@ -1,0 +1,61 @@
+// Resource IDs of the library's dialog templates (ktz3649.rc), shared by the
+// templates and the dialog procedures.
+#ifndef KTZ3649_UI_RESOURCE_H
+#define KTZ3649_UI_RESOURCE_H
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+// Dialog templates.
+#define IDD_PROPERTY_PAGE 102
+#define IDD_WARNING 103
+#define IDD_FOUND_DEVICE 104
+#define IDD_DEVICE_SETTING 105
+#define IDD_ABOUT 106
+#define IDD_OPTIONS 107
+
+// Property page (102).
+#define IDC_PAGE_DEVICE_NUMBER 1000
+#define IDC_PAGE_BASE_ADDRESS 1001
+#define IDC_PAGE_INTERRUPT 1002
+#define IDC_PAGE_BOARD_ID 1003
+#define IDC_PAGE_BUS_NUMBER 1004
+#define IDC_PAGE_SLOT_NUMBER 1005
+#define IDC_PAGE_SETTING 2013
+
+// Card discovery (104).
+#define IDC_FOUND_LIST 1028
+
+// Device setting (105).
+#define IDC_INTERRUPT 1001
+#define IDC_BASE_ADDRESS 1002
+#define IDC_ABOUT 1008
+#define IDC_OPTIONS 1009
+#define IDC_SINGLE_ENDED 1016
+#define IDC_DIFFERENTIAL 1017
+#define IDC_DA0_RANGE 1018
+#define IDC_DA0_EXT_UNIPOLAR 1019
+#define IDC_DA0_EXT_BIPOLAR 1020
+#define IDC_DA0_INTERNAL 1021
+#define IDC_DA1_EXT_UNIPOLAR 1022
+#define IDC_DA1_EXT_BIPOLAR 1023
+#define IDC_DA1_INTERNAL 1024
+#define IDC_DA1_RANGE 1025
+#define IDC_SETTING_HELP 1026
+#define IDC_AI_CHANNEL 1027
+#define IDC_DIO_PORT0 1030
+#define IDC_DIO_PORT1 1031
+#define IDC_FREQ_AREA 1040
+#define IDC_PWM_AREA 1041
+
+// Expansion board options (107).
+#define IDC_BOARD_TYPE 1044
+#define IDC_CJC_CHANNEL 1047
+#define IDC_CJC_GROUP 1052
+#define IDC_EXPANSION_GROUP 1058
+#define IDC_CHANNEL_TABLE 1062
+#define IDC_DELETE 1064
+#define IDC_OPTIONS_HELP 1068
+
+#endif  // KTZ3649_UI_RESOURCE_H

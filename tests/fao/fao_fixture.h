@@ -1,0 +1,91 @@
+// A lab for waveform output: device 0 on a PCI-3649 (card 0) and device 2
+// on a PCI-3649L (card 1), both open; helpers to start an output, to watch
+// the device's output events as event notification would, and to read the
+// lab's view of the output.
+#pragma once
+
+#include <windows.h>
+
+#include <core/kernel.h>
+#include <core/kernel_interface.h>
+
+#include <vector>
+
+#include "../ai/polled_fixture.h"
+
+namespace ktztest {
+
+constexpr WORD kOutputEnded = 10244;
+constexpr WORD kUnderrun = 10245;
+constexpr WORD kHighHalf = 10246;
+constexpr WORD kLowHalf = 10247;
+
+constexpr DWORD kWait = 10000;  // ms: generous, the waits end on events
+
+class FaoTest : public PolledTest {
+protected:
+    void SetUp() override {
+        PolledTest::SetUp();
+        ASSERT_EQ(KtzSimAddCard(0, 14, KTZSIM_PCI3649L), 1);
+        Install(0);
+        Install(2, 1);
+        handle_ = Open(0);
+        handleL_ = Open(2);
+    }
+
+    // FAODmaExStart on device 0 with `count` samples of `code` (kept in samples_).
+    DWORD Start(DWORD count, DWORD rate = 10000, WORD channel = 0, WORD option = 0,
+                WORD clockSource = 0, WORD code = 2048) {
+        samples_.assign(count, code);
+        return FAODmaExStart(handle_, option, rate, channel, 1, clockSource, samples_.data(),
+                             count, 0);
+    }
+
+    // What event notification does for an output event of device 0: the
+    // record's settings for the next start, the enable request, the named
+    // event opened into its slot (the library closes it at the last close).
+    HANDLE Watch(WORD type) {
+        static const char *const kNames[] = {
+            "AO_INTERRUPT", "AO_BUFCHANGE",         "AO_TERMINATED",
+            "AO_UNDERRUN",  "AO_LOBUF_TRANSFERED", "AO_HIBUF_TRANSFERED"};
+        static const WORD kCodes[] = {10242, 10243, 10244, 10245, 10247, 10246};
+        int index = 0;
+        while (kCodes[index] != type) ++index;
+        ktz::DeviceRecord &device = Record(handle_);
+        device.events.eventEnabled = 1;
+        device.events.eventType = type;
+        ktz::EventEnableRequest enable{type, 1};
+        EXPECT_TRUE(ktz::KernelRequest(device, ktz::kIoctlEventEnable, &enable, sizeof enable,
+                                       nullptr, 0));
+        char name[64];
+        wsprintfA(name, "Global\\KTZ_EVT_%s0", kNames[index]);
+        HANDLE &slot = device.events.eventHandles[4 + index];
+        if (!slot) slot = OpenEventA(0x1F0003, FALSE, name);
+        EXPECT_NE(slot, nullptr);
+        return slot;
+    }
+
+    static bool Signalled(HANDLE event, DWORD ms = 0) {
+        return WaitForSingleObject(event, ms) == WAIT_OBJECT_0;
+    }
+
+    static KtzSimOutputState OutputState(int card = 0) {
+        KtzSimOutputState state{};
+        EXPECT_EQ(KtzSimGetOutputState(card, &state), 0);
+        return state;
+    }
+
+    // The voltages channel `channel` of card 0 played, the last `max` of them.
+    static std::vector<double> Played(unsigned channel, size_t max) {
+        std::vector<double> volts(max);
+        size_t copied = 0;
+        EXPECT_EQ(KtzSimGetOutputRecord(0, channel, volts.data(), max, &copied, nullptr), 0);
+        volts.resize(copied);
+        return volts;
+    }
+
+    KTZHANDLE handleL_ = 0;
+    std::vector<WORD> samples_;
+};
+
+}  // namespace ktztest
