@@ -58,9 +58,8 @@ void PerSample(benchmark::State &state, Copy copy) {
         copy(out.data());
         benchmark::ClobberMemory();
     }
-    state.counters["ns_per_sample"] =
-        benchmark::Counter(static_cast<double>(kSamples) * static_cast<double>(state.iterations()) /
-                               1e9,
+    state.counters["time_per_sample"] =
+        benchmark::Counter(static_cast<double>(kSamples) * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 

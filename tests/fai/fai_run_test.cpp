@@ -128,6 +128,26 @@ TEST_F(FaiRunTest, ExternalClockFillsTheBufferOnceAndEnds) {
     EXPECT_EQ(Status().status1, 3);  // the driver still knows it ended
 }
 
+TEST_F(FaiRunTest, CheckRefusesNullOutputsAndPassesKernelErrors) {
+    ASSERT_EQ(Start(handle_, External(8)), 0u);
+    WORD w[4] = {7, 7, 7, 7};
+    DWORD count = 7;
+    KtzSimTraceClear();
+    EXPECT_EQ(FAICheck(handle_, nullptr, &w[0], &count, &w[1], &w[2]), 0x100Au);
+    EXPECT_EQ(FAICheck(handle_, &w[0], &w[1], nullptr, &w[2], &w[3]), 0x100Au);
+    EXPECT_EQ(FAICheck(handle_, &w[0], &w[1], &count, &w[2], nullptr), 0x100Au);
+    EXPECT_EQ(FAICheck(0, &w[0], &w[1], &count, &w[2], &w[3]), 3u);
+    EXPECT_TRUE(Trace().empty());
+    EXPECT_EQ(count, 7u);
+
+    KtzSimSetStatusReply(0, ktz::kIoctlFaiStatus, 55, 1);
+    EXPECT_EQ(FAICheck(handle_, &w[0], &w[1], &count, &w[2], &w[3]), 0x1000u + 55);
+    EXPECT_EQ(w[0], 7);
+    EXPECT_EQ(count, 7u);
+    EXPECT_EQ(FAICheck(handle_, &w[0], &w[1], &count, &w[2], &w[3]), 0u);
+    EXPECT_EQ(w[1], 2);
+}
+
 TEST_F(FaiRunTest, StartOnTriggerKeepsNothingBeforeIt) {
     KtzSimSetInputVoltage(0, 0, 1.0);
     FaiStart start = External(4);
