@@ -395,6 +395,127 @@ KTZSIM_API int KtzSimGetOutputState(int card, KtzSimOutputState *state);
 KTZSIM_API int KtzSimGetOutputRecord(int card, unsigned channel, double *volts, size_t max,
                                      size_t *copied, unsigned long long *played);
 KTZSIM_API int KtzSimClearOutputRecord(int card);
+/* ---- fast analog input: the acquisition engine ------------------------------------- */
+
+/*
+ * The card's DMA acquisition. The start request (FAIDmaExStart) checks
+ * and records an acquisition; the overlapped read of the buffer that
+ * follows it starts the engine, which writes one 16-bit sample per clock
+ * tick into the application's buffer and signals the device's events:
+ *
+ * - Scan: from the start to the stop channel of the start request's
+ *   multiplexer word, wrapping from 15 to 0; a channel whose range in the
+ *   card's range queue (register 2) is differential is a pair with the
+ *   next channel and takes one entry. Sample k belongs to entry k mod the
+ *   number of entries and is converted from that entry's signal at the
+ *   lab time of the start plus k clock periods: bits 0 to 11 the code,
+ *   bits 12 to 14 the low bits of the channel, bit 15 the trigger marker.
+ * - Clock: the on-board pacer ticks every divisor x 100 ns; with a clock
+ *   source other than 0 the lab's external clock ticks instead (periodic,
+ *   or pulse by pulse), and sample times step by its period (1000 ns
+ *   until one is set).
+ * - Real time: clock time runs at the lab's time factor times real time
+ *   (KtzSimSetTimeFactor: 100 plays one second of acquisition in ten
+ *   milliseconds, 0 holds the clock).
+ * - Trigger modes: 0 fills the buffer once and ends. 1 waits for the
+ *   trigger, then fills the buffer once and ends. 3 (about trigger) fills
+ *   the buffer cyclically until the trigger, then writes the post-trigger
+ *   scans with bit 15 set and ends. The trigger counts from the first
+ *   entry of a scan: trigger source 2 is the first entry's voltage rising
+ *   through the level (level code x 20 / 255 - 10 V); every other non-zero
+ *   source is the lab's trigger (KtzSimFireAcquisitionTrigger), taken at
+ *   the next scan.
+ * - The end: the status reports it, the pending read completes, then the
+ *   terminated event is signalled. A stop request completes the read with
+ *   the samples so far, a terminate request (or the close of the last
+ *   handle of the open that started it) cancels it, before the request
+ *   returns; neither signals the terminated event.
+ * - Events, each only while the event-enable request enabled it:
+ *   interrupt (slot 0) every eventCount samples of the start request
+ *   (2048, half the FIFO, when 0), buffer change (slot 1) when a half of the
+ *   buffer is complete, terminated (slot 2) at the end, overrun (slot 3)
+ *   when the engine starts rewriting a half of the buffer (mode 3) while
+ *   the buffer-change event is still signalled, that is, before the
+ *   application took the previous change.
+ * - The status record (FAICheck): status word 1 is 0 with no acquisition
+ *   (or one stopped before its end), 1 while it waits for its read or for
+ *   the trigger (modes 1 and 3), 2 while it samples (mode 0, or after the
+ *   trigger), 3 once it has ended; the count is the samples written since
+ *   the start (it goes on counting while mode 3 rewrites the buffer);
+ *   status word 2 is the half of the buffer the next sample goes to (0
+ *   low, 1 high); status word 3 is 1 from an overrun until ClearOverrun.
+ * - Start replies (status word of the start request, which the library
+ *   returns as the device error of that number): 34 for a sample count of
+ *   0, odd or above 1,024,000; 22 for an on-board divisor below 10; 10 for
+ *   a trigger mode other than 0, 1 and 3, a mode and source not both zero
+ *   or both non-zero, or mode 3 without post-trigger scans; 43 while an
+ *   acquisition is prepared or running. The availability word is 1 while
+ *   one is prepared or running, else 0.
+ */
+
+/*
+ * The external acquisition clock: a pulse every `periodNs` of clock time
+ * (0: none). The period is also the sample spacing of acquisitions started
+ * while it is set.
+ */
+KTZSIM_API int KtzSimSetExternalClock(int card, unsigned periodNs);
+/*
+ * `count` external clock pulses now; returns once the engine has taken
+ * them (or no acquisition runs): 0, or ERROR_TIMEOUT (1460) after 30 s.
+ */
+KTZSIM_API int KtzSimPulseExternalClock(int card, unsigned count);
+/* The acquisition trigger (trigger sources other than 2), taken at the next scan. */
+KTZSIM_API int KtzSimFireAcquisitionTrigger(int card);
+
+/* Faults. */
+/* The availability query replies `word` (non-zero: busy) until set to 0 again. */
+KTZSIM_API int KtzSimSetAvailabilityWord(int card, unsigned word);
+/*
+ * The next `count` requests (< 0: every one; 0 or status 0: none) with
+ * `code`, the fast-input start (0x9C4024F1) or status (0x9C402480)
+ * request, reply `status` (the start then does not start anything).
+ */
+KTZSIM_API int KtzSimSetStatusReply(int card, unsigned code, unsigned status, int count);
+/* The driver's next start creates none of these events (bit n: slot n) for devices on the card. */
+KTZSIM_API int KtzSimSetEventsNotCreated(int card, unsigned slots);
+
+/* What the engine was asked and has done. */
+#define KTZSIM_ACQ_NONE 0     /* nothing started on the card */
+#define KTZSIM_ACQ_PREPARED 1 /* start accepted, waiting for the read of the buffer */
+#define KTZSIM_ACQ_RUNNING 2
+#define KTZSIM_ACQ_ENDED 3    /* ended by itself: the buffer is complete */
+#define KTZSIM_ACQ_STOPPED 4  /* stopped or terminated (or its handle closed) */
+
+typedef struct KtzSimAcquisition {
+    unsigned state; /* KTZSIM_ACQ_*; the rest is 0 for KTZSIM_ACQ_NONE */
+    /* The last start request as the driver received it. */
+    unsigned sampleCount;
+    unsigned pacerDivisor;
+    unsigned clockSource;
+    unsigned triggerMode;
+    unsigned triggerSource;
+    unsigned triggerLevelCode;
+    unsigned postTriggerScans;
+    unsigned multiplexer; /* stop channel << 8 | start channel */
+    unsigned options[3];  /* driver option words 1, 2, 3 */
+    unsigned eventEnabled, eventType, eventCount;
+    /* The scan it runs: channel and range byte of each entry. */
+    unsigned scanLength;
+    unsigned scanChannels[16];
+    unsigned scanRanges[16];
+    /* Progress. */
+    unsigned long long startTime; /* lab time (ns) of the first clock tick */
+    unsigned long long samples;   /* written into the buffer */
+    unsigned long long ticks;   /* clock ticks since the start */
+    unsigned triggered;
+    unsigned overruns;
+    unsigned long long maxLag;      /* most ticks the engine was behind the on-board clock */
+    unsigned long long maxOwnLag;   /* the same, less ticks due while the system let the
+                                       engine's thread oversleep: its own slowness */
+    unsigned long long engineCpuNs; /* CPU time of the engine thread */
+} KtzSimAcquisition;
+
+KTZSIM_API int KtzSimGetAcquisition(int card, KtzSimAcquisition *info);
 
 /* ---- time ------------------------------------------------------------------------- */
 

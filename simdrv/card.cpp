@@ -1,5 +1,6 @@
 #include "card.h"
 
+#include "acquisition.h"
 #include "adc.h"
 #include "counters.h"
 #include "dac.h"
@@ -11,6 +12,9 @@ namespace sim {
 
 Card::Card(const KtzSimCard &info) : info_(info) {
     // The card's functions join here as blocks.
+    // The acquisition engine first: blocks go in order, and its engine
+    // stops before the converter it samples goes (it claims no register).
+    AddBlock(std::make_unique<AcquisitionBlock>(*this));
     // The output FIFO first: it brings itself up to date on status reads,
     // which the converter then answers.
     if (info.boardId == KTZSIM_PCI3649) AddBlock(std::make_unique<OutputBlock>(*this));

@@ -9,18 +9,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "acquisition.h"
 #include "lab.h"
 
 namespace sim {
-
-const char *const kEventBaseNames[kEventSlots] = {
-    "Global\\KTZ_EVT_INTERRUPT",         "Global\\KTZ_EVT_BUFCHANGE",
-    "Global\\KTZ_EVT_TERMINATED",        "Global\\KTZ_EVT_OVERRUN",
-    "Global\\KTZ_EVT_AO_INTERRUPT",      "Global\\KTZ_EVT_AO_BUFCHANGE",
-    "Global\\KTZ_EVT_AO_TERMINATED",     "Global\\KTZ_EVT_AO_UNDERRUN",
-    "Global\\KTZ_EVT_AO_LOBUF_TRANSFERED", "Global\\KTZ_EVT_AO_HIBUF_TRANSFERED",
-};
-
 namespace {
 
 constexpr char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\KTZ3649S";
@@ -48,6 +40,7 @@ const RequestHandler kHandlers[] = {
     HandleRegisterRequest,
     HandleEventRequest,
     HandleOutputRequest,
+    HandleAcquisitionRequest,
 };
 
 struct Driver {
@@ -110,8 +103,10 @@ DWORD Dispatch(LPVOID fileContext, HW_REQUEST *request, DWORD *bytes) {
     return error;
 }
 
+// The last handle of an open is closed: what it left running ends first.
 void Cleanup(LPVOID fileContext) {
     auto *file = static_cast<OpenFile *>(fileContext);
+    ReleaseAcquisition(*file);
     CleanupOutput(*file);
     delete file;
 }
@@ -194,7 +189,9 @@ void PublishDevice(std::unique_ptr<DeviceObject> device, const KtzSimCard &card,
     wsprintfA(path, "\\\\.\\KTZ3649S%u", device->number);
     device->device = HwCreateDevice(path, &kCallbacks, device.get());
     if (!device->device) return;
+    unsigned withheld = EventsWithheld(*device->card);
     for (int slot = 0; slot < kEventSlots; ++slot) {
+        if (withheld >> slot & 1) continue;
         char name[96];
         wsprintfA(name, "%s%u", kEventBaseNames[slot], device->number & 0xFFFFF);
         device->events[slot] = CreateEventA(nullptr, TRUE, FALSE, name);

@@ -6,6 +6,8 @@
 
 #include <hostwin_driver.h>
 
+#include <core/kernel_interface.h>
+
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -14,7 +16,7 @@
 
 namespace sim {
 
-constexpr int kEventSlots = 10;
+constexpr int kEventSlots = ktz::kEventSlotCount;
 
 // One configured device that the driver serves.
 struct DeviceObject {
@@ -59,6 +61,6 @@ void CleanupOutput(OpenFile &file);
 
 // The base names of the ten events of a device, in slot order; the device
 // number follows each.
-extern const char *const kEventBaseNames[kEventSlots];
+inline constexpr const auto &kEventBaseNames = ktz::kEventNames;
 
 }  // namespace sim

@@ -10,10 +10,8 @@
 namespace sim {
 namespace {
 
-// The event type code of each slot, in slot order.
-constexpr WORD kEventCodes[kEventSlots] = {1,     2,     4,     8,     10242,
-                                           10243, 10244, 10245, 10247, 10246};
-constexpr WORD kFirstOutputCode = 10240;
+using ktz::kEventTypeCodes;
+constexpr WORD kFirstOutputCode = ktz::kFirstOutputEventType;
 constexpr int kInputSlots = 4;
 
 }  // namespace
@@ -21,8 +19,8 @@ constexpr int kInputSlots = 4;
 void RecordEventEnable(DeviceObject &device, WORD type, WORD enabled) {
     for (int slot = 0; slot < kEventSlots; ++slot) {
         bool named = type < kFirstOutputCode
-                         ? slot < kInputSlots && (kEventCodes[slot] & type) != 0
-                         : slot >= kInputSlots && kEventCodes[slot] == type;
+                         ? slot < kInputSlots && (kEventTypeCodes[slot] & type) != 0
+                         : slot >= kInputSlots && kEventTypeCodes[slot] == type;
         if (named) device.eventEnabled[slot] = enabled != 0;
     }
 }

@@ -27,6 +27,21 @@ constexpr DWORD kIoctlFaiClearOverrun = 0x9C402460;
 // Events.
 constexpr DWORD kIoctlEventEnable = 0x9C4024C4;  // in: EventEnableRequest
 
+// The ten named events of a device, by slot: the event type code that
+// reports each, and its name without the device number that follows it.
+// Input codes are single bits; output codes are numbers from 0x2800 up.
+constexpr int kEventSlotCount = 10;
+constexpr WORD kFirstOutputEventType = 0x2800;
+constexpr WORD kEventTypeCodes[kEventSlotCount] = {0x0001, 0x0002, 0x0004, 0x0008, 0x2802,
+                                                   0x2803, 0x2804, 0x2805, 0x2807, 0x2806};
+constexpr const char *kEventNames[kEventSlotCount] = {
+    "Global\\KTZ_EVT_INTERRUPT",    "Global\\KTZ_EVT_BUFCHANGE",
+    "Global\\KTZ_EVT_TERMINATED",   "Global\\KTZ_EVT_OVERRUN",
+    "Global\\KTZ_EVT_AO_INTERRUPT", "Global\\KTZ_EVT_AO_BUFCHANGE",
+    "Global\\KTZ_EVT_AO_TERMINATED", "Global\\KTZ_EVT_AO_UNDERRUN",
+    "Global\\KTZ_EVT_AO_LOBUF_TRANSFERED", "Global\\KTZ_EVT_AO_HIBUF_TRANSFERED",
+};
+
 // Waveform output.
 constexpr DWORD kIoctlFaoStart = 0x9C402490;          // in = out: FaoStartRequest, overlapped
 constexpr DWORD kIoctlFaoStartLoad = 0x9C402496;      // in: LoadRequest; out: the samples

@@ -1,0 +1,59 @@
+// Waiting for the next event of a device, on the caller's thread.
+#include <ktz3649.h>
+
+#include "core/device.h"
+#include "core/kernel_interface.h"
+#include "core/result.h"
+#include "fai/fai.h"
+
+namespace ktz {
+namespace {
+
+constexpr DWORD kInputEndedSlot = 2;
+constexpr DWORD kOutputEndedSlot = 6;
+constexpr WORD kTimedOut = 0xFFFF;
+
+DWORD Check(KTZHANDLE handle, DeviceRecord &device, WORD *eventType, DWORD timeout) {
+    EventState &events = device.events;
+    if (!events.eventsOpened) {
+        *eventType = 0;
+        return kSuccess;
+    }
+    DWORD result = WaitForMultipleObjects(kEventSlots, events.eventHandles, FALSE, timeout);
+    if (result == WAIT_FAILED) return DeviceError(device, ErrEventWait);
+    if (result == WAIT_TIMEOUT) {
+        *eventType = kTimedOut;
+        return kSuccess;
+    }
+    DWORD slot = result - WAIT_OBJECT_0;
+    if (slot >= kEventSlots || !events.eventFlags[slot]) {
+        *eventType = 0;  // a disabled slot's event stays signalled
+        return kSuccess;
+    }
+    *eventType = kEventTypeCodes[slot];
+    ResetEvent(events.eventHandles[slot]);
+    if (slot == kInputEndedSlot && device.fai.faiRunning) {
+        FaiTerminate(device);
+    } else if (slot == kOutputEndedSlot && device.fao.faoRunning) {
+        // Reported again once the output FIFO has run empty.
+        *eventType = 0;
+        FAOTerminate(handle);
+    }
+    return kSuccess;
+}
+
+}  // namespace
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI CheckEvent(KTZHANDLE handle, WORD *eventType, DWORD timeout) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    if (!eventType) return DeviceError(*device, ErrInvalidParameter);
+    return Check(handle, *device, eventType, timeout);
+}
+
+}  // extern "C"

@@ -1,0 +1,87 @@
+// A running acquisition: the driver's progress, its overrun condition, and
+// the end of the acquisition by stop or terminate.
+#include <ktz3649.h>
+
+#include "core/device.h"
+#include "core/kernel.h"
+#include "core/kernel_interface.h"
+#include "core/result.h"
+#include "fai/fai.h"
+
+namespace ktz {
+namespace {
+
+// What a start took for the run: the read's event and the buffer lock.
+void ReleaseRun(DeviceRecord &device) {
+    FaiState &fai = device.fai;
+    if (fai.faiReadRequest.hEvent) {
+        CloseHandle(fai.faiReadRequest.hEvent);
+        fai.faiReadRequest.hEvent = nullptr;
+    }
+    if (fai.faiBufferHandle) GlobalUnlock(fai.faiBufferHandle);
+}
+
+}  // namespace
+
+void FaiStop(DeviceRecord &device) {
+    FaiState &fai = device.fai;
+    fai.faiClaimed = 0;
+    if (!fai.faiRunning) return;
+    KernelRequest(device, kIoctlFaiStop, nullptr, 0, nullptr, 0);
+    // Only one of two racing ends releases the run.
+    if (fai.faiRunning.exchange(0)) ReleaseRun(device);
+}
+
+void FaiTerminate(DeviceRecord &device) {
+    FaiState &fai = device.fai;
+    fai.faiClaimed = 0;
+    if (!fai.faiRunning.exchange(0)) return;
+    KernelRequest(device, kIoctlFaiTerminate, nullptr, 0, nullptr, 0);
+    ReleaseRun(device);
+}
+
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI FAICheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *count,
+                      WORD *status2, WORD *status3) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    if (!stopped || !status1 || !count || !status2 || !status3)
+        return DeviceError(*device, ErrInvalidParameter);
+    FastStatusRecord record{};
+    KernelRequest(*device, kIoctlFaiStatus, &record, sizeof record, &record, sizeof record);
+    if (record.error != 0) return DeviceStatus(*device, record.error);
+    *stopped = 0;
+    *status1 = record.status1;
+    *count = record.count;
+    *status2 = record.status2;
+    *status3 = record.status3;
+    return kSuccess;
+}
+
+DWORD WINAPI ClearOverrun(KTZHANDLE handle) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    KernelRequest(*device, kIoctlFaiClearOverrun, nullptr, 0, nullptr, 0);
+    return kSuccess;
+}
+
+DWORD WINAPI FAIStop(KTZHANDLE handle) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    FaiStop(*device);
+    return kSuccess;
+}
+
+DWORD WINAPI FAITerminate(KTZHANDLE handle) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    FaiTerminate(*device);
+    return kSuccess;
+}
+
+}  // extern "C"

@@ -1,0 +1,230 @@
+// The start of a fast acquisition: argument checks, the card's channel and
+// range queue, the start request to the kernel driver and the overlapped
+// read of the whole buffer; and the FIFO depth.
+#include <ktz3649.h>
+
+#include "ai/ai_convert.h"
+#include "ai/gain.h"
+#include "core/device.h"
+#include "core/kernel.h"
+#include "core/kernel_interface.h"
+#include "core/registers.h"
+#include "core/result.h"
+#include "fai/fai.h"
+
+namespace ktz {
+namespace {
+
+// A/D registers the queue programming writes.
+constexpr WORD kRegRange = 2;    // range byte of the selected queue entry
+constexpr WORD kRegMux = 4;      // stop channel << 8 | start channel
+constexpr WORD kRegControl = 6;  // 0: no pacer, no external trigger
+constexpr WORD kRangeDifferential = 32;
+
+constexpr WORD kLastChannel = kAiChannels - 1;
+constexpr DWORD kMinPacerRate = 154;
+constexpr DWORD kMaxPacerRate = 1000000;
+constexpr double kPacerClock = 10000000.0;  // Hz; the divisor counts this clock
+constexpr DWORD kMinPostScans = 2;
+constexpr DWORD kMaxPostScans = 65535;
+constexpr float kMaxTriggerLevel = 10.0f;
+
+// Channel numbers past 15 wrap to 0 once.
+DWORD Wrap(DWORD channel) { return channel > kLastChannel ? channel - kAiChannels : channel; }
+
+bool IsPairEven(const DeviceRecord &device, DWORD channel) {
+    return channel <= kLastChannel && !(channel & 1) && IsDifferential(device, WORD(channel));
+}
+bool IsPairOdd(const DeviceRecord &device, DWORD channel) {
+    return channel <= kLastChannel && (channel & 1) && IsDifferential(device, WORD(channel));
+}
+
+WORD MuxWord(DWORD stop, DWORD start) { return static_cast<WORD>(stop << 8 | start); }
+
+// The last channel the scan reaches: the odd member of a pair takes no scan
+// entry, and the scan wraps from 15 to 0.
+DWORD StopChannel(const DeviceRecord &device, DWORD start, DWORD scanLength) {
+    bool pending = IsPairEven(device, start);
+    DWORD stop = start;
+    for (DWORD i = 1, n = scanLength; i < n; ++i) {
+        DWORD channel = Wrap(start + i);
+        if (IsPairOdd(device, channel)) {
+            ++n;
+        } else {
+            stop += pending ? 2 : 1;
+            pending = false;
+        }
+        if (IsPairEven(device, channel)) pending = true;
+    }
+    return Wrap(stop);
+}
+
+// One queue entry per scan entry: select the channel, write its range byte.
+void ProgramQueue(const DeviceRecord &device, DWORD start, DWORD stop) {
+    const FaiState &fai = device.fai;
+    CardWriteWord(device, kRegControl, 0);
+    DWORD channel = start, gain = 0;
+    for (DWORD i = 0, n = fai.faiScanLength; i < n; ++i) {
+        channel = Wrap(channel);
+        if (IsPairOdd(device, channel)) {
+            ++channel;
+            ++n;
+            continue;
+        }
+        WORD range = fai.faiGains[gain++];
+        if (IsPairEven(device, channel)) range = static_cast<WORD>(range + kRangeDifferential);
+        CardWriteWord(device, kRegMux, MuxWord(channel, channel));
+        CardWriteByte(device, kRegRange, static_cast<BYTE>(range));
+        ++channel;
+    }
+    CardWriteWord(device, kRegMux, MuxWord(stop, start));
+}
+
+// The divisor of the 10 MHz pacer clock for a rate, truncated to 16 bits
+// (an external clock's rate is not range-tested; a rate of 0 gives 0).
+WORD PacerDivisor(DWORD rate) {
+    if (rate == 0) return 0;
+    return static_cast<WORD>(static_cast<DWORD>(kPacerClock / rate));
+}
+
+// -10 V to +10 V as 0 to 255.
+WORD TriggerLevelCode(float level) {
+    return static_cast<WORD>((static_cast<double>(level) + 10.0) * 255.0 / 20.0);
+}
+
+// Asks the driver to stop writing into the buffer of a start it accepted
+// but whose read could not be queued.
+void AbandonStart(const DeviceRecord &device) {
+    KernelRequest(device, kIoctlFaiTerminate, nullptr, 0, nullptr, 0);
+}
+
+struct StartArguments {
+    WORD triggerSource, triggerMode, clockSource, option1, option2;
+    float triggerLevel;
+    WORD option3, scanLength, startChannel;
+    DWORD postTriggerScans, sampleCount, sampleRate;
+    const WORD *gainList;
+    HGLOBAL bufferHandle;
+};
+
+// Steps 4 to 13 of the start: the argument checks after the claim.
+DWORD CheckStart(const DeviceRecord &device, const StartArguments &a, WORD startChannel) {
+    if ((a.triggerMode == 0) != (a.triggerSource == 0))
+        return DeviceError(device, ErrInvalidParameter);
+    if (a.scanLength > kMaxScanLength || startChannel > kLastChannel)
+        return DeviceError(device, ErrInvalidChannel);
+    if ((a.sampleCount & 1) || a.sampleCount == 0 || a.sampleCount > kFaiMaxSamples)
+        return DeviceError(device, ErrInvalidCount);
+    if (a.postTriggerScans < kMinPostScans || a.postTriggerScans > kMaxPostScans)
+        return DeviceError(device, ErrInvalidParameter);
+    if (!a.bufferHandle) return DeviceError(device, ErrNoBuffer);
+    if (a.clockSource == 0 && (a.sampleRate > kMaxPacerRate || a.sampleRate < kMinPacerRate))
+        return DeviceError(device, ErrInvalidPacerRate);
+    if (!(a.triggerLevel <= kMaxTriggerLevel && a.triggerLevel >= -kMaxTriggerLevel))
+        return DeviceError(device, ErrInvalidTriggerLevel);
+    if (a.scanLength && !a.gainList) return DeviceError(device, ErrInvalidParameter);
+    for (WORD i = 0; i < a.scanLength; ++i)
+        if (a.gainList[i] > kAiMaxGainCode) return DeviceError(device, ErrInvalidGain);
+    return kSuccess;
+}
+
+DWORD Start(DeviceRecord &device, const StartArguments &a) {
+    FaiState &fai = device.fai;
+    if (fai.faiClaimed) return DeviceError(device, ErrAcquisitionRunning);
+    fai.faiClaimed = 1;  // stays set on every failure from here on
+
+    KernelRequest(device, kIoctlFaiAvailability, &fai.faiAvailWord, sizeof fai.faiAvailWord,
+                  &fai.faiAvailWord, sizeof fai.faiAvailWord);
+    if (fai.faiAvailWord != 0) return DeviceError(device, ErrDmaBusy);
+
+    // The odd member of a pair starts the scan on its even channel.
+    WORD start = a.startChannel;
+    if ((start & 1) && IsDifferential(device, start)) --start;
+    if (DWORD rc = CheckStart(device, a, start)) return rc;
+
+    // The driver writes sampleCount words into the buffer: it must hold them.
+    DWORD bytes = a.sampleCount * sizeof(WORD);
+    if (GlobalSize(a.bufferHandle) < bytes) return DeviceError(device, ErrNoBuffer);
+    auto *buffer = static_cast<WORD *>(GlobalLock(a.bufferHandle));
+    if (!buffer) return DeviceError(device, ErrNoBuffer);
+
+    fai.faiBufferHandle = a.bufferHandle;
+    fai.faiBuffer = buffer;
+    fai.faiCount = a.sampleCount;
+    fai.faiScanLength = a.scanLength;
+    fai.faiTriggerMode = a.triggerMode;
+    fai.faiPostScans = static_cast<WORD>(a.postTriggerScans);
+    for (WORD i = 0; i < a.scanLength; ++i) fai.faiGains[i] = a.gainList[i];
+
+    DWORD stop = StopChannel(device, start, a.scanLength);
+    ProgramQueue(device, start, stop);
+    fai.aiPacerDivisor = PacerDivisor(a.sampleRate);
+
+    FaiStartRequest request{};
+    request.eventEnabled = device.events.eventEnabled;
+    request.eventType = device.events.eventType;
+    request.eventCount = device.events.eventCount;
+    request.sampleCount = a.sampleCount;
+    request.triggerSource = a.triggerSource;
+    request.option1 = a.option1;
+    request.option3 = a.option3;
+    request.pacerDivisor = fai.aiPacerDivisor;
+    request.triggerMode = a.triggerMode;
+    request.triggerLevelCode = TriggerLevelCode(a.triggerLevel);
+    request.postTriggerScans = a.postTriggerScans;
+    request.clockSource = a.clockSource;
+    request.option2 = a.option2;
+    request.multiplexer = MuxWord(stop, start);
+    KernelRequest(device, kIoctlFaiStart, &request, sizeof request, &request, sizeof request);
+    if (request.status != 0) return DeviceStatus(device, request.status);
+
+    OVERLAPPED &read = fai.faiReadRequest;
+    read = OVERLAPPED{};
+    read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!read.hEvent) {
+        AbandonStart(device);
+        return DeviceError(device, ErrEventCreate);
+    }
+    if (!ReadFile(device.kernelHandle, buffer, bytes, nullptr, &read) &&
+        GetLastError() != ERROR_IO_PENDING) {
+        AbandonStart(device);
+        CloseHandle(read.hEvent);  // no read will signal it
+        read.hEvent = nullptr;
+        return DeviceError(device, ErrTransferStart);
+    }
+    fai.faiRunning = 1;
+    Sleep(0);
+    return kSuccess;
+}
+
+}  // namespace
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI FAIDmaExStart(KTZHANDLE handle, WORD triggerSource, WORD triggerMode,
+                           WORD clockSource, WORD option1, WORD option2, FLOAT triggerLevel,
+                           WORD option3, WORD scanLength, WORD startChannel,
+                           DWORD postTriggerScans, DWORD sampleCount, DWORD sampleRate,
+                           WORD *gainList, DWORD, DWORD, HGLOBAL bufferHandle, DWORD, DWORD,
+                           DWORD, DWORD) {
+    DWORD result = kSuccess;
+    DeviceRecord *device = FindKnownDevice(handle, &result);
+    if (!device) return result;
+    return Start(*device, {triggerSource, triggerMode, clockSource, option1, option2,
+                           triggerLevel, option3, scanLength, startChannel, postTriggerScans,
+                           sampleCount, sampleRate, gainList, bufferHandle});
+}
+
+DWORD WINAPI GetFIFOSize(KTZHANDLE handle, DWORD *size) {
+    DWORD result = kSuccess;
+    DeviceRecord *device = FindKnownDevice(handle, &result);
+    if (!device) return result;
+    if (!size) return DeviceError(*device, ErrInvalidParameter);
+    *size = kFaiFifoSize;
+    return kSuccess;
+}
+
+}  // extern "C"
