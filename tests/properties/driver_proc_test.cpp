@@ -33,8 +33,49 @@ struct Effect {
     std::vector<BYTE> settings;
     std::vector<Access> registers;
     std::vector<unsigned> requests;
+    std::vector<DWORD> state;  // run-time fields of the record and the driver's acquisition
     bool operator==(const Effect &) const = default;
 };
+
+// Buffers that fast-input cases hand to the driver; freed by the next fresh lab.
+std::vector<HGLOBAL> buffers;
+
+// A 64-sample acquisition buffer with a pattern (bit 15 set from sample 40 on).
+HGLOBAL Buffer() {
+    HGLOBAL block = GlobalAlloc(GHND, 64 * sizeof(WORD));
+    auto *samples = static_cast<WORD *>(GlobalLock(block));
+    for (WORD i = 0; i < 64; ++i)
+        samples[i] = static_cast<WORD>((i * 397) % 4096 | (i * 1000 % 7 << 12) | (i >= 40 ? 0x8000 : 0));
+    GlobalUnlock(block);
+    buffers.push_back(block);
+    return block;
+}
+
+// The run-time state a call may change besides memory and registers.
+std::vector<DWORD> StateOf(KTZHANDLE handle) {
+    std::vector<DWORD> state;
+    if (auto *d = ktz::FindOpenDevice(handle)) {
+        const auto &e = d->events;
+        state.insert(state.end(), {e.eventEnabled, e.eventType, e.eventCount, e.eventsOpened});
+        state.insert(state.end(), std::begin(e.eventFlags), std::end(e.eventFlags));
+        const auto &f = d->fai;
+        state.insert(state.end(), {f.faiScanLength, f.faiCount, f.faiTriggerMode, f.faiPostScans,
+                                   f.faiClaimed.load(), f.faiRunning.load(), f.aiPacerDivisor});
+        state.insert(state.end(), std::begin(f.faiGains), std::end(f.faiGains));
+        const auto &o = d->fao;
+        state.insert(state.end(), {o.faoClockSource, o.aoPacerDivisor, o.faoRunning.load()});
+    }
+    KtzSimAcquisition a{};
+    KtzSimGetAcquisition(0, &a);
+    state.insert(state.end(), {a.state, a.sampleCount, a.pacerDivisor, a.clockSource,
+                               a.triggerMode, a.triggerSource, a.triggerLevelCode,
+                               a.postTriggerScans, a.multiplexer, a.options[0], a.options[1],
+                               a.options[2], a.eventEnabled, a.eventType, a.eventCount,
+                               a.scanLength});
+    state.insert(state.end(), std::begin(a.scanChannels), std::end(a.scanChannels));
+    state.insert(state.end(), std::begin(a.scanRanges), std::end(a.scanRanges));
+    return state;
+}
 
 // A case: the code, its call through DriverProc and its direct call.
 struct Case {
@@ -60,6 +101,8 @@ protected:
             while (DeviceClose(&copy) == 0 && copy == 0) copy = h;
         }
         open_.clear();
+        for (HGLOBAL block : buffers) GlobalFree(block);
+        buffers.clear();
         KtzSimReset(0);
         KtzSimAddCard(0, 13, KTZSIM_PCI3649);
         Install(0, 0, [](KtzSimDeviceSettings &s) { s.chanConfig = 0x0030; });
@@ -83,6 +126,7 @@ protected:
             auto *bytes = reinterpret_cast<const BYTE *>(&device->settings);
             effect.settings.assign(bytes, bytes + sizeof device->settings);
         }
+        effect.state = StateOf(handle);
         effect.registers = Registers();
         for (const auto &e : Trace())
             if (e.kind == KTZSIM_TRACE_REQUEST) effect.requests.push_back(e.code);
@@ -154,7 +198,8 @@ std::vector<Case> Cases() {
           [](KTZHANDLE h, BYTE *s) { return DioReadPortByte(h, 1, At<WORD>(s, 6)); }});
     add({21, [](KTZHANDLE h, BYTE *) { DioWritePortByteBlock b{1, 0x0F, 0xA5};
               return DriverProc(0, 0, 21, h, P(&b)); },
-          [](KTZHANDLE h, BYTE *) { return DioWritePortByte(h, 1, 0x0F, 0xA5); }});
+          [](KTZHANDLE h, BYTE *) { return DioWritePortByte(h, 1, 0x0F, 0xA5); },
+          [](KTZHANDLE h, BYTE *) { DioWritePortByte(h, 1, 0xFF, 0x96); }});
     add({22, [](KTZHANDLE h, BYTE *s) { DioReadBitBlock b{1, 3, At<WORD>(s, 6)};
               return DriverProc(0, 0, 22, h, P(&b)); },
           [](KTZHANDLE h, BYTE *s) { return DioReadBit(h, 1, 3, At<WORD>(s, 6)); },
@@ -233,7 +278,9 @@ std::vector<Case> Cases() {
               FAOCheckBlock b{a, b1, c, d, e};
               return DriverProc(0, 0, 74, h, P(&b)); },
           [=](KTZHANDLE h, BYTE *s) { auto [a, b, c, d, e] = fiveOutputs(s);
-              return FAOCheck(h, a, b, c, d, e); }});
+              return FAOCheck(h, a, b, c, d, e); },
+          [=](KTZHANDLE h, BYTE *s) {
+              FAODmaExStart(h, 0, 10000, 0, 1, 0, samples(s), 4096, 0); }});
     add({75, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 75, h, 0); },
           [](KTZHANDLE h, BYTE *) { return FAOStop(h); }});
     add({79, [](KTZHANDLE h, BYTE *s) { AllocateDMABufferBlock b{2, 0, 8192, At<DWORD>(s, 4), At<DWORD>(s, 8)};
@@ -254,7 +301,54 @@ std::vector<Case> Cases() {
                FAOCheckExBlock b{a, b1, c, d, e};
                return DriverProc(0, 0, 137, h, P(&b)); },
            [=](KTZHANDLE h, BYTE *s) { auto [a, b, c, d, e] = fiveOutputs(s);
-               return FAOCheckEx(h, a, b, e, c, d); }});
+               return FAOCheckEx(h, a, b, e, c, d); },
+           [=](KTZHANDLE h, BYTE *s) {  // a running output: its words differ
+               FAODmaExStart(h, 0, 10000, 0, 1, 0, samples(s), 4096, 0); }});
+
+    // Fast input and events. A start on a 3-entry scan of 64 samples.
+    auto start = [=](KTZHANDLE h, BYTE *s, WORD mode) {
+        return FAIDmaExStart(h, mode ? 1 : 0, mode, 0, 0x11, 0x22, 2.5f, 0x33, 3, 14, 5, 64,
+                             50000, gains(s), 0, 0, Buffer(), 0, 0, 0, 0);
+    };
+    add({63, [=](KTZHANDLE h, BYTE *s) { auto [a, b1, c, d, e] = fiveOutputs(s);
+              FAICheckBlock b{a, b1, c, d, e};
+              return DriverProc(0, 0, 63, h, P(&b)); },
+          [=](KTZHANDLE h, BYTE *s) { auto [a, b, c, d, e] = fiveOutputs(s);
+              return FAICheck(h, a, b, c, d, e); }});
+    add({64, [](KTZHANDLE h, BYTE *s) { FAITransferBlock b{0, 0, s + 256, 1, 0, 5, 20, 0};
+              return DriverProc(0, 0, 64, h, P(&b)); },
+          [](KTZHANDLE h, BYTE *s) { return FAITransfer(h, 0, s + 256, 1, 5, 20, 0); },
+          [=](KTZHANDLE h, BYTE *s) { start(h, s, 0); FAITerminate(h); }});
+    add({65, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 65, h, 0); },
+          [](KTZHANDLE h, BYTE *) { return FAIStop(h); },
+          [=](KTZHANDLE h, BYTE *s) { start(h, s, 0); }});
+    add({69, [](KTZHANDLE h, BYTE *s) { FAIWatchdogCheckBlock b{1, 0, 2, 3, 4, At<DWORD>(s, 4), 5};
+              return DriverProc(0, 0, 69, h, P(&b)); },
+          [](KTZHANDLE h, BYTE *s) { return FAIWatchdogCheck(h, 1, 2, 3, 4, At<DWORD>(s, 4), 5); },
+          [=](KTZHANDLE h, BYTE *s) { start(h, s, 3); FAITerminate(h); }});
+    add({76, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 76, h, 0); },
+          [](KTZHANDLE h, BYTE *) { return ClearOverrun(h); }});
+    add({77, [](KTZHANDLE h, BYTE *) { EnableEventBlock b{3, 1, 9};
+              return DriverProc(0, 0, 77, h, P(&b)); },
+          [](KTZHANDLE h, BYTE *) { return EnableEvent(h, 3, 1, 9); }});
+    add({78, [](KTZHANDLE h, BYTE *s) { CheckEventBlock b{At<WORD>(s, 2), 0};
+              return DriverProc(0, 0, 78, h, P(&b)); },
+          [](KTZHANDLE h, BYTE *s) { return CheckEvent(h, At<WORD>(s, 2), 0); },
+          [](KTZHANDLE h, BYTE *) { EnableEvent(h, 2, 1, 0); }});
+    add({99, [](KTZHANDLE h, BYTE *s) { return DriverProc(0, 0, 99, h, P(At<DWORD>(s, 4))); },
+          [](KTZHANDLE h, BYTE *s) { return GetFIFOSize(h, At<DWORD>(s, 4)); }});
+    add({101, [=](KTZHANDLE h, BYTE *s) {
+               HGLOBAL buffer = Buffer();
+               FAIDmaExStartBlock b{2, 3, 0, 0x11, 0x22, 0, 2.5f, 0x33, 3, 14, 0, 5, 64, 50000,
+                                    gains(s), 7, 8, buffer, 9, 10, 11, 12};
+               return DriverProc(0, 0, 101, h, P(&b)); },
+           [=](KTZHANDLE h, BYTE *s) {
+               return FAIDmaExStart(h, 2, 3, 0, 0x11, 0x22, 2.5f, 0x33, 3, 14, 5, 64, 50000,
+                                    gains(s), 7, 8, Buffer(), 9, 10, 11, 12); },
+           [](KTZHANDLE h, BYTE *) { EnableEvent(h, 6, 1, 40); }});
+    add({129, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 129, h, 0); },
+           [](KTZHANDLE h, BYTE *) { return FAITerminate(h); },
+           [=](KTZHANDLE h, BYTE *s) { start(h, s, 3); }});
 
     // Properties.
     add({107, [](KTZHANDLE h, BYTE *s) { ReadAOSettingsBlock b{0x2000, 0, At<DWORD>(s, 0), s + 8};
@@ -275,14 +369,16 @@ std::vector<Case> Cases() {
            [](KTZHANDLE h, BYTE *) { DioSetPortMode(h, 0, 0); }});
     add({123, [](KTZHANDLE h, BYTE *) { DioWritePortWordBlock b{1, 0x0F0F, 0x1234};
                return DriverProc(0, 0, 123, h, P(&b)); },
-           [](KTZHANDLE h, BYTE *) { return DioWritePortWord(h, 1, 0x0F0F, 0x1234); }});
+           [](KTZHANDLE h, BYTE *) { return DioWritePortWord(h, 1, 0x0F0F, 0x1234); },
+           [](KTZHANDLE h, BYTE *) { DioWritePortWord(h, 0, 0xFFFF, 0x6996); }});
     add({124, [](KTZHANDLE h, BYTE *s) { DioReadPortDwordBlock b{0, 0, At<DWORD>(s, 4), At<DWORD>(s, 12)};
                return DriverProc(0, 0, 124, h, P(&b)); },
            [](KTZHANDLE h, BYTE *s) { return DioReadPortDword(h, 0, At<DWORD>(s, 12), At<DWORD>(s, 4)); },
            [](KTZHANDLE h, BYTE *) { DioSetPortMode(h, 1, 0); }});
     add({125, [](KTZHANDLE h, BYTE *) { DioWritePortDwordBlock b{0, 0, 0x00FF00F0, 0x12345678};
                return DriverProc(0, 0, 125, h, P(&b)); },
-           [](KTZHANDLE h, BYTE *) { return DioWritePortDword(h, 0, 0x00FF00F0, 0x12345678); }});
+           [](KTZHANDLE h, BYTE *) { return DioWritePortDword(h, 0, 0x00FF00F0, 0x12345678); },
+           [](KTZHANDLE h, BYTE *) { DioWritePortWord(h, 0, 0xFFFF, 0x6996); }});
     add({126, [](KTZHANDLE h, BYTE *s) { DioGetCurrentDOWordBlock b{0, 0, At<WORD>(s, 2), At<WORD>(s, 6)};
                return DriverProc(0, 0, 126, h, P(&b)); },
            [](KTZHANDLE h, BYTE *s) { return DioGetCurrentDOWord(h, 0, At<WORD>(s, 6), At<WORD>(s, 2)); },
@@ -315,6 +411,7 @@ TEST_F(DriverProcTest, EveryCodeReachesItsFunctionWithTheDocumentedArguments) {
         if (c.startsThread) continue;
         EXPECT_EQ(viaDriverProc.registers, direct.registers);
         EXPECT_EQ(viaDriverProc.requests, direct.requests);
+        EXPECT_EQ(viaDriverProc.state, direct.state);
     }
 }
 
@@ -342,7 +439,6 @@ TEST_F(DriverProcTest, OnlyTheLow16BitsOfTheCodeCount) {
 }
 
 TEST_F(DriverProcTest, OpenAndCloseCarryTheirArgumentsInHandleAndBlock) {
-    Fresh();
     KtzSimAddCard(0, 14, KTZSIM_PCI3649);
     Install(2, 1);
     KTZHANDLE handle = 0;

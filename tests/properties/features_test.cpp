@@ -68,12 +68,12 @@ TEST_F(FeaturesTest, RefusalsWriteNothing) {
         s.boardId = 5;
         s.allowConflicts = 1;  // no reset, so the open itself succeeds
     });
+    Install(3);
     KtzDeviceFeatures features{};
     EXPECT_EQ(DeviceGetFeatures(0, &features, 520), 3u);
     KTZHANDLE handle = Open(2);
     EXPECT_EQ(DeviceGetFeatures(handle, &features, 520), 0x3018u);
     EXPECT_EQ(features.boardId, 0u);
-    Install(3);
     EXPECT_EQ(DeviceGetFeatures(Open(3), nullptr, 520), 0x400Au);
 }
 

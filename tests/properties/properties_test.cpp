@@ -157,6 +157,7 @@ TEST_F(PropertyTest, OutputRanges) {
 }
 
 TEST_F(PropertyTest, OutputRangesOnThePci3649L) {
+    Close(handle_);
     KtzSimAddCard(0, 14, KTZSIM_PCI3649L);
     Install(1, 1);
     handle_ = Open(1);
