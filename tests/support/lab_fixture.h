@@ -43,8 +43,11 @@ protected:
     void TearDown() override;
 
     // Installs a device on a card with the default settings, adjusted by `edit`.
+    // Installing restarts the driver, which kills the handles of open
+    // devices: install every device before opening one.
     template <class Edit>
     void Install(unsigned device, int card, Edit edit) {
+        ASSERT_TRUE(open_.empty()) << "install every device before opening one";
         KtzSimDeviceSettings s;
         ASSERT_EQ(KtzSimDefaultSettings(card, &s), 0);
         edit(s);

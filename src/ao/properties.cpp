@@ -1,0 +1,261 @@
+// Device properties: what they read and write in the device record and on
+// the card. Nothing here is stored in the registry.
+#include "ao/properties.h"
+
+#include <cstring>
+
+#include "ao/ao_range.h"
+#include "core/device.h"
+#include "core/registers.h"
+#include "core/result.h"
+
+namespace ktz {
+namespace {
+
+static_assert(sizeof(KtzOutputRange) == 16);
+
+// Pacer counters: 8254 format, clocked at 10 MHz.
+constexpr double kPacerClock = 10000000.0;
+constexpr WORD kPacerControlRegister = 22;
+constexpr WORD kAoPacerRegister = 16;  // counter 0
+constexpr WORD kAiPacerRegister = 18;  // counter 1
+constexpr WORD kAoPacerControl = 0x36;  // counter 0, mode 3, low then high byte
+constexpr WORD kAiPacerControl = 0x76;  // counter 1, mode 3, low then high byte
+constexpr DWORD kMinPacerRate = 154;
+constexpr DWORD kMaxPacerRate = 1000000;
+
+constexpr DWORD kPortInput = 0;
+constexpr DWORD kPortOutput = 255;
+
+// The output ranges of the internal reference, as property 0x2000 lists them.
+constexpr KtzOutputRange kOutputRanges[] = {
+    {4, 0, 0, 0, 5.0f, 0.0f},
+    {4, 0, 0, 0, 10.0f, 0.0f},
+    {4, 0, 0, 0, 5.0f, -5.0f},
+    {4, 0, 0, 0, 10.0f, -10.0f},
+};
+
+// What a property read produces; `zeroFirst` clears the caller's whole
+// buffer before the data goes in.
+struct PropertyData {
+    BYTE bytes[64] = {};
+    DWORD size = 0;
+    bool zeroFirst = false;
+};
+
+template <class T>
+void Put(PropertyData &data, DWORD offset, T value) {
+    std::memcpy(data.bytes + offset, &value, sizeof value);
+}
+
+DWORD PacerRate(WORD divisor) {
+    // Nothing is programmed while the divisor is 0: report no rate.
+    return divisor == 0 ? 0 : static_cast<DWORD>(kPacerClock / divisor);
+}
+
+// The range record of an output channel.
+KtzOutputRange RangeOf(const AOSettingsEntry &entry, WORD channel) {
+    bool second = entry.secondMaximum != 0.0f;
+    return KtzOutputRange{4, entry.referenceSource, static_cast<WORD>(second ? 1 : 0), channel,
+                          second ? entry.secondMaximum : entry.maximum,
+                          second ? entry.secondMinimum : entry.minimum};
+}
+
+// The data of a readable property; false for an unknown identifier.
+bool Describe(const DeviceRecord &device, WORD property, PropertyData &data) {
+    const DeviceSettings &s = device.settings;
+    auto dword = [&](DWORD value, bool zeroFirst) {
+        data.size = 4;
+        data.zeroFirst = zeroFirst;
+        Put(data, 0, value);
+    };
+    auto word = [&](WORD value) {
+        data.size = 2;
+        data.zeroFirst = true;
+        Put(data, 0, value);
+    };
+    switch (property) {
+    case KTZ_PROP_DEVICE_NUMBER: dword(device.deviceNumber, true); return true;
+    case KTZ_PROP_BOARD_ID: dword(s.BoardID, true); return true;
+    case KTZ_PROP_BASE_ADDRESS: word(s.BaseAddress); return true;
+    case KTZ_PROP_INTERRUPT: word(s.Interrupt); return true;
+    case KTZ_PROP_BUS_NUMBER: dword(s.BusNumber, true); return true;
+    case KTZ_PROP_SLOT_NUMBER: dword(s.SlotNumber, true); return true;
+    case KTZ_PROP_CHAN_CONFIG: word(s.ChanConfig); return true;
+    case KTZ_PROP_AI_PACER_RATE: dword(PacerRate(device.fai.aiPacerDivisor), false); return true;
+    case KTZ_PROP_AO_PACER_RATE: dword(PacerRate(device.fao.aoPacerDivisor), false); return true;
+    case KTZ_PROP_AO_RANGES:
+        data.size = sizeof kOutputRanges;
+        data.zeroFirst = true;
+        std::memcpy(data.bytes, kOutputRanges, sizeof kOutputRanges);
+        return true;
+    case KTZ_PROP_AO_CHANNEL_RANGE: data.size = sizeof(KtzOutputRange); return true;  // per channel
+    case KTZ_PROP_DIO_PORT_WIDTHS:
+        data.size = 2;
+        data.bytes[0] = data.bytes[1] = 3;
+        return true;
+    case KTZ_PROP_DIO_DIRECTIONS:
+        data.size = 8;
+        Put(data, 0, (s.DioPortMode & 0x01) ? kPortInput : kPortOutput);
+        Put(data, 4, (s.DioPortMode & 0x10) ? kPortInput : kPortOutput);
+        return true;
+    case KTZ_PROP_CONSTANT_3C82:
+    case KTZ_PROP_CONSTANT_4806: dword(0, false); return true;
+    case KTZ_PROP_CONSTANT_3C83:
+    case KTZ_PROP_CONSTANT_4807: dword(16, false); return true;
+    case KTZ_PROP_CONSTANT_3C84:
+    case KTZ_PROP_CONSTANT_4808: dword(2, false); return true;
+    case KTZ_PROP_CONSTANT_5001:
+        data.size = 12;
+        data.zeroFirst = true;
+        Put(data, 0, DWORD{65});
+        Put(data, 4, DWORD{69});
+        Put(data, 8, DWORD{67});
+        return true;
+    case KTZ_PROP_CONSTANT_5002: dword(7, true); return true;
+    case KTZ_PROP_COUNTER_CLOCKS: {
+        data.size = 16;
+        data.zeroFirst = true;
+        const FLOAT clocks[] = {10000.0f, 100000.0f, 1000000.0f, 10000000.0f};
+        std::memcpy(data.bytes, clocks, sizeof clocks);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+// Programs a pacer counter with 10 MHz / rate; the divisor is kept in the record.
+DWORD SetPacerRate(DeviceRecord &device, const void *data, WORD *divisor, WORD control,
+                   WORD counterRegister) {
+    DWORD rate;
+    std::memcpy(&rate, data, sizeof rate);
+    if (rate < kMinPacerRate || rate > kMaxPacerRate)
+        return DeviceError(device, ErrInvalidParameter);
+    *divisor = static_cast<WORD>(static_cast<DWORD>(kPacerClock / rate));
+    CardWriteWord(device, kPacerControlRegister, control);
+    CardWriteWord(device, counterRegister, LOBYTE(*divisor));
+    CardWriteWord(device, counterRegister, HIBYTE(*divisor));
+    return kSuccess;
+}
+
+DWORD SetOutputRange(DeviceRecord &device, const void *data) {
+    KtzOutputRange range;
+    std::memcpy(&range, data, sizeof range);
+    if (DWORD rc = CheckOutputBoard(device)) return rc;
+    if (range.channel > 1) return DeviceError(device, ErrInvalidChannel);
+    if (range.referenceSource == 0 && !IsInternalReferenceRange(range.maximum, range.minimum))
+        return DeviceError(device, ErrInvalidParameter);
+    AOSettingsEntry &entry = device.settings.aoSettings[range.channel];
+    entry.referenceSource = range.referenceSource;
+    if (range.pairSelector == 0) {
+        entry.maximum = range.maximum;
+        entry.minimum = range.minimum;
+        entry.secondMaximum = entry.secondMinimum = 0.0f;
+    } else {
+        entry.secondMaximum = range.maximum;
+        entry.secondMinimum = range.minimum;
+        entry.maximum = entry.minimum = 0.0f;
+    }
+    return kSuccess;
+}
+
+DWORD SetPortDirections(DeviceRecord &device, KTZHANDLE handle, const void *data) {
+    DWORD values[2];
+    std::memcpy(values, data, sizeof values);
+    for (WORD port = 0; port < 2; ++port) {
+        if (values[port] != kPortInput && values[port] != kPortOutput)
+            return DeviceError(device, ErrInvalidParameter);  // port 0 may be changed already
+        DioSetPortMode(handle, port, values[port] == kPortOutput ? 1 : 0);
+    }
+    return kSuccess;
+}
+
+}  // namespace
+
+DWORD DeviceGetProperty(KTZHANDLE handle, WORD property, DWORD *length, LPVOID buffer) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    PropertyData data;
+    if (!Describe(*device, property, data)) return DeviceError(*device, ErrUnknownProperty);
+    if (!length) return DeviceError(*device, ErrInvalidParameter);
+    if (!buffer) {
+        *length = data.size;
+        return kSuccess;
+    }
+    if (*length < data.size) {
+        *length = data.size;
+        return DeviceError(*device, ErrInvalidParameter);
+    }
+    if (property == KTZ_PROP_AO_CHANNEL_RANGE) {
+        // The channel comes from the caller's record; only 0 and 1 have entries.
+        WORD channel;
+        std::memcpy(&channel, static_cast<BYTE *>(buffer) + offsetof(KtzOutputRange, channel),
+                    sizeof channel);
+        if (channel > 1) return DeviceError(*device, ErrInvalidChannel);
+        KtzOutputRange range = RangeOf(device->settings.aoSettings[channel], channel);
+        std::memcpy(data.bytes, &range, sizeof range);
+    }
+    if (data.zeroFirst) std::memset(buffer, 0, *length);
+    std::memcpy(buffer, data.bytes, data.size);
+    *length = data.size;
+    return kSuccess;
+}
+
+DWORD DeviceSetProperty(KTZHANDLE handle, WORD property, DWORD length, LPVOID data) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    auto needData = [&] { return DeviceError(*device, ErrInvalidParameter); };
+    switch (property) {
+    case KTZ_PROP_CHAN_CONFIG: {
+        if (length != 2 || !data) return needData();
+        WORD mask;
+        std::memcpy(&mask, data, sizeof mask);
+        // A pair is differential as a whole, by its even channel's bit.
+        for (int pair = 0; pair < 8; ++pair) {
+            WORD odd = static_cast<WORD>(1u << (2 * pair + 1));
+            mask = (mask & (1u << (2 * pair))) ? (mask | odd) : (mask & ~odd);
+        }
+        device->settings.ChanConfig = mask;
+        return kSuccess;
+    }
+    case KTZ_PROP_AI_PACER_RATE:
+        if (!data) return needData();
+        return SetPacerRate(*device, data, &device->fai.aiPacerDivisor, kAiPacerControl,
+                            kAiPacerRegister);
+    case KTZ_PROP_AO_PACER_RATE:
+        if (!data) return needData();
+        return SetPacerRate(*device, data, &device->fao.aoPacerDivisor, kAoPacerControl,
+                            kAoPacerRegister);
+    case KTZ_PROP_AO_RANGES:
+    case KTZ_PROP_AO_CHANNEL_RANGE:
+        if (length < sizeof(KtzOutputRange)) return Bare(ErrInvalidSetting);
+        if (!data) return needData();
+        return SetOutputRange(*device, data);
+    case KTZ_PROP_DIO_DIRECTIONS:
+        if (length < 8 || !data) return needData();
+        return SetPortDirections(*device, handle, data);
+    default: return Bare(ErrInvalidSetting);
+    }
+}
+
+DWORD ReadAOSettings(KTZHANDLE handle, WORD property, DWORD *byteCount, LPVOID buffer) {
+    DeviceRecord *device = FindOpenDevice(handle);
+    if (!device) return Bare(ErrInvalidHandle);
+    if (property != KTZ_PROP_AO_RANGES) return Bare(ErrInvalidSetting);
+    if (!byteCount || !buffer) return DeviceError(*device, ErrInvalidParameter);
+    auto *out = static_cast<BYTE *>(buffer);
+    for (int channel = 0; channel < 2; ++channel) {
+        const AOSettingsEntry &entry = device->settings.aoSettings[channel];
+        BYTE *slot = out + 20 * channel;
+        // Bytes 2 and 3 of each entry are left as they are.
+        std::memcpy(slot, &entry.referenceSource, 2);
+        std::memcpy(slot + 4, &entry.maximum, 4);
+        std::memcpy(slot + 8, &entry.minimum, 4);
+        std::memcpy(slot + 12, &entry.secondMaximum, 4);
+        std::memcpy(slot + 16, &entry.secondMinimum, 4);
+    }
+    *byteCount = 40;
+    return kSuccess;
+}
+
+}  // namespace ktz
