@@ -15,16 +15,16 @@ constexpr unsigned kTriggerPeriodNs = 5000;
 
 int RunAiRead(Session &session, const AiReadOptions &options, std::vector<float> *volts) {
     if (!ApplySignals(session, options.signals)) return 1;
-    if (options.trigger && KtzSimSetExternalTrigger(session.card, kTriggerPeriodNs,
-                                                    KTZSIM_ENDLESS) != 0)
+    if (options.trigger &&
+        KtzSimSetExternalTrigger(session.card, kTriggerPeriodNs, KTZSIM_ENDLESS) != 0)
         return Fail("the lab refused the trigger pulses");
     if (!Check("AIConfig", AIConfig(session.handle, options.channel, options.gain))) return 1;
     const std::string range = GainRangeName(session, options.gain);
     std::vector<float> read;
     for (unsigned i = 0; i < options.count; ++i) {
         FLOAT v = 0;
-        if (!Check("AIVoltageIn", AIVoltageIn(session.handle, options.channel, options.gain,
-                                              options.trigger, &v)))
+        if (!Check("AIVoltageIn",
+                   AIVoltageIn(session.handle, options.channel, options.gain, options.trigger, &v)))
             return 1;
         read.push_back(v);
         std::printf("ch%u (%s): %.4f V\n", options.channel, range.c_str(), v);
@@ -83,9 +83,9 @@ void AddAiCommands(CLI::App &app) {
     AddSignalOption(*single, read->signals);
 
     auto scan = std::make_shared<AiScanOptions>();
-    auto *multi = AddCommand(*ai, "scan",
-                             "Read a run of channels in one call (MAIConfig, MAIVoltageIn)",
-                             [scan](Session &session) { return RunAiScan(session, *scan); });
+    auto *multi =
+        AddCommand(*ai, "scan", "Read a run of channels in one call (MAIConfig, MAIVoltageIn)",
+                   [scan](Session &session) { return RunAiScan(session, *scan); });
     multi->add_option("--start,-s", scan->start, "First channel")->capture_default_str();
     multi->add_option("--channels,-n", scan->channels, "Number of (logical) channels")
         ->capture_default_str();

@@ -44,11 +44,13 @@ bool ConfigureOutput(Session &session, WORD channel, WORD reference, const std::
 }
 
 void AddRangeOption(CLI::App &command, std::string &range, const std::string &what) {
-    command.add_option("--range", range, "Output range MIN:MAX in volts " + what +
-                                             " (AOConfig; internal reference: 0 or -5 or -10 "
-                                             "to 5 or 10)")
+    command
+        .add_option("--range", range,
+                    "Output range MIN:MAX in volts " + what +
+                        " (AOConfig; internal reference: 0 or -5 or -10 "
+                        "to 5 or 10)")
         ->type_name("MIN:MAX")
-        ->check(CLI::Validator(CheckRange, "MIN:MAX"));
+        ->check(CLI::Validator(CheckRange, ""));
 }
 
 int RunAo(Session &session, const AoOptions &options, AoResult *result) {
@@ -85,8 +87,7 @@ void AddAoCommand(CLI::App &app) {
     ao->add_option("--channel,-c", options->channel, "Output channel, 0 or 1")
         ->capture_default_str();
     auto *volts = ao->add_option("--volts", options->volts, "Write a voltage (AOVoltageOut)");
-    ao->add_option("--code", options->code, "Write a 12-bit code (AOBinaryOut)")
-        ->excludes(volts);
+    ao->add_option("--code", options->code, "Write a 12-bit code (AOBinaryOut)")->excludes(volts);
     AddRangeOption(*ao, options->range, "of the channel");
     ao->add_option("--reference", options->reference,
                    "Reference of the range: 0 internal, 1 external unipolar, 2 external "

@@ -12,10 +12,10 @@
 
 namespace panel {
 
-// ---- lab setup (lab.cpp) ----------------------------------------------
+// ---- lab setup (lab.cpp)
 void AddSetupCommand(CLI::App &app);
 
-// ---- device info and features (info.cpp) ------------------------------------------
+// ---- device info and features (info.cpp)
 int RunInfo(Session &session);
 // A number among the device's stored settings ("FreqArea"); false if absent.
 bool ReadSetting(const Session &session, const char *name, DWORD *value);
@@ -24,7 +24,7 @@ std::string GainRangeName(const Session &session, WORD gain);
 int RunFeatures(Session &session, KtzDeviceFeatures *features = nullptr);
 void AddInfoCommands(CLI::App &app);
 
-// ---- analog input (ai.cpp) --------------------------------------------------------------
+// ---- analog input (ai.cpp)
 struct AiReadOptions {
     WORD channel = 0;
     WORD gain = 0;
@@ -44,7 +44,7 @@ struct AiScanOptions {
 int RunAiScan(Session &session, const AiScanOptions &options, std::vector<float> *volts = nullptr);
 void AddAiCommands(CLI::App &app);
 
-// ---- analog output (ao.cpp) -----------------------------------------------------------
+// ---- analog output (ao.cpp)
 struct AoOptions {
     WORD channel = 0;
     std::optional<double> volts;
@@ -63,7 +63,7 @@ bool ConfigureOutput(Session &session, WORD channel, WORD reference, const std::
 void AddRangeOption(CLI::App &command, std::string &range, const std::string &what);
 void AddAoCommand(CLI::App &app);
 
-// ---- digital I/O (dio.cpp) ----------------------------------------------------------------
+// ---- digital I/O (dio.cpp)
 struct DioLab {
     std::vector<std::string> directions;  // "PORT=in" or "PORT=out"
     std::vector<std::string> lines;       // "PORT=VALUE": the lab's lines at an input port
@@ -88,7 +88,7 @@ int RunDioRead(Session &session, const DioReadOptions &options, DWORD *value = n
 int RunDioWrite(Session &session, const DioWriteOptions &options);
 void AddDioCommands(CLI::App &app);
 
-// ---- counters (counter.cpp) --------------------------------------------------------------------
+// ---- counters (counter.cpp)
 struct CounterEventOptions {
     WORD counter = 0;
     WORD gate = 0;
@@ -110,7 +110,7 @@ int RunPulseWidth(Session &session, double highUs, double lowUs, float *first = 
 int RunCounterReset(Session &session, WORD counter);
 void AddCounterCommands(CLI::App &app);
 
-// ---- fast acquisition (fai.cpp) -----------------------------------------------------------------
+// ---- fast acquisition (fai.cpp)
 struct FaiOptions {
     WORD start = 0;
     WORD entries = 1;
@@ -128,7 +128,7 @@ struct FaiResult {
 int RunFai(Session &session, const FaiOptions &options, FaiResult *result = nullptr);
 void AddFaiCommand(CLI::App &app);
 
-// ---- waveform output (fao.cpp) ---------------------------------------------------------------------
+// ---- waveform output (fao.cpp)
 struct WaveOptions {
     std::string shape = "sine";
     double amplitude = 4.0;
@@ -141,15 +141,15 @@ struct WaveOptions {
     std::string csv, svg;
 };
 struct WaveResult {
-    std::vector<Trace> played;      // the lab's output record per channel
-    std::vector<Trace> table;       // the table in volts per channel
-    unsigned long long count = 0;   // samples the card played
-    double worstError = 0;          // largest difference of played and table volts
+    std::vector<Trace> played;     // the lab's output record per channel
+    std::vector<Trace> table;      // the table in volts per channel
+    unsigned long long count = 0;  // samples the card played
+    double worstError = 0;         // largest difference of played and table volts
 };
 int RunWave(Session &session, const WaveOptions &options, WaveResult *result = nullptr);
 void AddWaveCommand(CLI::App &app);
 
-// ---- the tour (demo.cpp) -----------------------------------------------------------------------
+// ---- the tour (demo.cpp)
 int RunDemo(Session &session, const std::string &folder);
 void AddDemoCommand(CLI::App &app);
 

@@ -86,12 +86,13 @@ int RunCounterFreq(Session &session, double hertz, float *frequency) {
     KtzSimSetRequestCost(0);
     KtzSimSetCounterPollCost(session.card, static_cast<unsigned long long>(GateNs(area) / 2000));
     FLOAT measured = NAN;
-    bool ok = Check("CounterFreqStart", CounterFreqStart(session.handle, kFrequencyCounter, 0, 0)) &&
-              PollMeasurement("CounterFreqRead", [&](bool *done) {
-                  DWORD rc = CounterFreqRead(session.handle, kFrequencyCounter, &measured);
-                  *done = !std::isnan(measured);
-                  return rc;
-              });
+    bool ok =
+        Check("CounterFreqStart", CounterFreqStart(session.handle, kFrequencyCounter, 0, 0)) &&
+        PollMeasurement("CounterFreqRead", [&](bool *done) {
+            DWORD rc = CounterFreqRead(session.handle, kFrequencyCounter, &measured);
+            *done = !std::isnan(measured);
+            return rc;
+        });
     KtzSimSetRequestCost(kRequestCostNs);
     KtzSimSetCounterPollCost(session.card, 0);
     if (!ok) return 1;
@@ -104,15 +105,16 @@ int RunCounterFreq(Session &session, double hertz, float *frequency) {
 
 int RunCounterPulse(Session &session, const CounterPulseOptions &options,
                     KtzSimCounterOutput *output) {
-    if (!Check("CounterPulseStart", CounterPulseStart(session.handle, options.counter,
-                                                      options.period, 0, options.gate)))
+    if (!Check("CounterPulseStart",
+               CounterPulseStart(session.handle, options.counter, options.period, 0, options.gate)))
         return 1;
     KtzSimCounterOutput out{};
     if (KtzSimGetCounterOutput(session.card, options.counter, &out) != 0)
         return Fail("the lab has no counter %u", options.counter);
-    std::printf("counter %u: square wave of %g s asked; the lab's output: mode %u, period %.0f ns, "
-                "high %.0f ns\n",
-                options.counter, options.period, out.mode, out.periodNs, out.highNs);
+    std::printf(
+        "counter %u: square wave of %g s asked; the lab's output: mode %u, period %.0f ns, "
+        "high %.0f ns\n",
+        options.counter, options.period, out.mode, out.periodNs, out.highNs);
     if (output) *output = out;
     return 0;
 }
@@ -134,10 +136,10 @@ int RunPulseWidth(Session &session, double highUs, double lowUs, float *first, f
     });
     KtzSimSetCounterPollCost(session.card, 0);
     if (!ok) return 1;
-    std::printf("pulse width: first phase %g us, second phase %g us (the lab's train: high %g us, "
-                "low %g us; PWMArea %u: %s)\n",
-                firstTime, secondTime, highUs, lowUs, static_cast<unsigned>(area),
-                PwmAreaText(area));
+    std::printf(
+        "pulse width: first phase %g us, second phase %g us (the lab's train: high %g us, "
+        "low %g us; PWMArea %u: %s)\n",
+        firstTime, secondTime, highUs, lowUs, static_cast<unsigned>(area), PwmAreaText(area));
     if (first) *first = firstTime;
     if (second) *second = secondTime;
     return 0;
@@ -187,16 +189,15 @@ void AddCounterCommands(CLI::App &app) {
         *counter, "pulse", "Start a square wave on a counter's output (CounterPulseStart)",
         [pulse](Session &session) { return RunCounterPulse(session, *pulse); });
     pulseCommand->add_option("--counter,-c", pulse->counter, "Counter")->capture_default_str();
-    pulseCommand->add_option("--period", pulse->period, "Period in seconds")
-        ->capture_default_str();
+    pulseCommand->add_option("--period", pulse->period, "Period in seconds")->capture_default_str();
     pulseCommand->add_option("--gate", pulse->gate, gateHelp)->capture_default_str();
 
     auto widths = std::make_shared<std::pair<double, double>>(100.0, 50.0);
-    auto *pwm = AddCommand(
-        *counter, "pwm", "Measure both phases of a pulse train at counter 2 (PWMStartRead)",
-        [widths](Session &session) {
-            return RunPulseWidth(session, widths->first, widths->second);
-        });
+    auto *pwm = AddCommand(*counter, "pwm",
+                           "Measure both phases of a pulse train at counter 2 (PWMStartRead)",
+                           [widths](Session &session) {
+                               return RunPulseWidth(session, widths->first, widths->second);
+                           });
     pwm->add_option("--high", widths->first, "The lab's high phase, in microseconds")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();

@@ -136,56 +136,56 @@ int RunDemo(Session &session, const std::string &folder) {
         events.pulses = 35000;
         events.reads = 2;
         DWORD count = 0;
-        return RunCounterEvents(session, events, &count) == 0 &&
-               Near("events", count, 70000, 0);
+        return RunCounterEvents(session, events, &count) == 0 && Near("events", count, 70000, 0);
     });
 
-    tour.Step("Counter 0 puts out a 1 ms square wave, then is reset (CounterPulseStart, "
-              "CounterReset)",
-              [&] {
-                  CounterPulseOptions pulse;
-                  KtzSimCounterOutput out{};
-                  if (RunCounterPulse(session, pulse, &out) != 0 ||
-                      !Near("period (ns)", out.periodNs, 1e6, 0) ||
-                      !Near("high time (ns)", out.highNs, 5e5, 0) ||
-                      RunCounterReset(session, 0) != 0)
-                      return false;
-                  KtzSimGetCounterOutput(session.card, 0, &out);
-                  return Near("period after the reset", out.periodNs, 0, 0);
-              });
+    tour.Step(
+        "Counter 0 puts out a 1 ms square wave, then is reset (CounterPulseStart, "
+        "CounterReset)",
+        [&] {
+            CounterPulseOptions pulse;
+            KtzSimCounterOutput out{};
+            if (RunCounterPulse(session, pulse, &out) != 0 ||
+                !Near("period (ns)", out.periodNs, 1e6, 0) ||
+                !Near("high time (ns)", out.highNs, 5e5, 0) || RunCounterReset(session, 0) != 0)
+                return false;
+            KtzSimGetCounterOutput(session.card, 0, &out);
+            return Near("period after the reset", out.periodNs, 0, 0);
+        });
 
     tour.Step("Counter 2 measures a pulse train high 100 us, low 50 us (PWMStartRead)", [&] {
         float first = 0, second = 0;
         return RunPulseWidth(session, 100, 50, &first, &second) == 0 &&
-               Near("first phase (us)", first, 100, 0.2) && Near("second phase (us)", second, 50, 0.2);
+               Near("first phase (us)", first, 100, 0.2) &&
+               Near("second phase (us)", second, 50, 0.2);
     });
 
     tour.Step("Counter 2 measures the lab's 250 kHz (CounterFreqStart, ...Read)", [&] {
         float hertz = 0;
-        return RunCounterFreq(session, 250e3, &hertz) == 0 &&
-               Near("frequency", hertz, 250e3, 250);
+        return RunCounterFreq(session, 250e3, &hertz) == 0 && Near("frequency", hertz, 250e3, 250);
     });
 
-    tour.Step("Fast acquisition: a 4 V, 50 Hz sine at channel 0 and -2 V at channel 1, "
-              "1000 scans at 100 kS/s (FAIDmaExStart, CheckEvent, FAICheck, FAITransfer)",
-              [&] {
-                  FaiOptions fai;
-                  fai.entries = 2;
-                  fai.gains = {4};
-                  fai.scans = 1000;
-                  fai.signals = {"0=sine:4:50", "1=dc:-2"};
-                  fai.csv = InFolder(folder, "demo_fai.csv");
-                  fai.svg = InFolder(folder, "demo_fai.svg");
-                  FaiResult r;
-                  if (RunFai(session, fai, &r) != 0 || !Near("samples", r.samples, 2000, 0) ||
-                      !Near("scan entries", static_cast<double>(r.traces.size()), 2, 0))
-                      return false;
-                  const Stats sine = Summarize(r.traces[0].volts), dc = Summarize(r.traces[1].volts);
-                  return Near("sine peak", sine.high, 4, 0.05) &&
-                         Near("sine trough", sine.low, -4, 0.05) &&
-                         Near("lowest DC sample", dc.low, -2, Codes(20)) &&
-                         Near("highest DC sample", dc.high, -2, Codes(20));
-              });
+    tour.Step(
+        "Fast acquisition: a 4 V, 50 Hz sine at channel 0 and -2 V at channel 1, "
+        "1000 scans at 100 kS/s (FAIDmaExStart, CheckEvent, FAICheck, FAITransfer)",
+        [&] {
+            FaiOptions fai;
+            fai.entries = 2;
+            fai.gains = {4};
+            fai.scans = 1000;
+            fai.signals = {"0=sine:4:50", "1=dc:-2"};
+            fai.csv = InFolder(folder, "demo_fai.csv");
+            fai.svg = InFolder(folder, "demo_fai.svg");
+            FaiResult r;
+            if (RunFai(session, fai, &r) != 0 || !Near("samples", r.samples, 2000, 0) ||
+                !Near("scan entries", static_cast<double>(r.traces.size()), 2, 0))
+                return false;
+            const Stats sine = Summarize(r.traces[0].volts), dc = Summarize(r.traces[1].volts);
+            return Near("sine peak", sine.high, 4, 0.05) &&
+                   Near("sine trough", sine.low, -4, 0.05) &&
+                   Near("lowest DC sample", dc.low, -2, Codes(20)) &&
+                   Near("highest DC sample", dc.high, -2, Codes(20));
+        });
 
     if (session.Pci3649L()) {
         tour.Step("Waveform output: none on a PCI-3649L", [&] {
@@ -194,17 +194,18 @@ int RunDemo(Session &session, const std::string &folder) {
             return RefusesOutput("FAOScale", FAOScale(session.handle, 0, 1, volts, codes));
         });
     } else {
-        tour.Step("Waveform output: a 4 V, 100 Hz sine table of 4096 samples at 10 kS/s on "
-                  "channel 0 (FAOScale, FAODmaExStart, CheckEvent, FAOCheckEx)",
-                  [&] {
-                      WaveOptions wave;
-                      wave.range = "-10:10";
-                      wave.csv = InFolder(folder, "demo_wave.csv");
-                      wave.svg = InFolder(folder, "demo_wave.svg");
-                      WaveResult r;
-                      return RunWave(session, wave, &r) == 0 && Near("played", r.count, 4096, 0) &&
-                             Near("largest difference", r.worstError, 0, Codes(20));
-                  });
+        tour.Step(
+            "Waveform output: a 4 V, 100 Hz sine table of 4096 samples at 10 kS/s on "
+            "channel 0 (FAOScale, FAODmaExStart, CheckEvent, FAOCheckEx)",
+            [&] {
+                WaveOptions wave;
+                wave.range = "-10:10";
+                wave.csv = InFolder(folder, "demo_wave.csv");
+                wave.svg = InFolder(folder, "demo_wave.svg");
+                WaveResult r;
+                return RunWave(session, wave, &r) == 0 && Near("played", r.count, 4096, 0) &&
+                       Near("largest difference", r.worstError, 0, Codes(20));
+            });
     }
     return tour.Finish();
 }

@@ -48,8 +48,7 @@ bool ApplyLab(const Session &session, const DioLab &lab) {
     for (const std::string &text : lab.directions) {
         WORD port = 0, direction = 0;
         ParseDirection(text, &port, &direction);
-        if (!Check("DioSetPortMode", DioSetPortMode(session.handle, port, direction)))
-            return false;
+        if (!Check("DioSetPortMode", DioSetPortMode(session.handle, port, direction))) return false;
     }
     for (const std::string &text : lab.lines) {
         WORD port = 0;
@@ -79,23 +78,24 @@ bool ShowPorts(const Session &session) {
     if (!Check("DioReadPortWord", DioReadPortWord(session.handle, 0, &inMask, &in)) ||
         !Check("DioGetCurrentDOWord", DioGetCurrentDOWord(session.handle, 0, &outMask, &out)))
         return false;
-    std::printf("as words: inputs 0x%04X (mask 0x%04X), outputs 0x%04X (mask 0x%04X)\n", in,
-                inMask, out, outMask);
+    std::printf("as words: inputs 0x%04X (mask 0x%04X), outputs 0x%04X (mask 0x%04X)\n", in, inMask,
+                out, outMask);
     return true;
 }
 
 void AddDioLabOptions(CLI::App &command, DioLab &lab) {
     command.add_option("--dir", lab.directions, "Port direction for this run (DioSetPortMode)")
         ->type_name("PORT=in|out")
-        ->check(CLI::Validator(CheckDirection, "PORT=in|out"));
+        ->check(CLI::Validator(CheckDirection, ""));
     command.add_option("--lines", lab.lines, "The lab's lines at a port (what an input reads)")
         ->type_name("PORT=VALUE")
-        ->check(CLI::Validator(CheckLines, "PORT=VALUE"));
+        ->check(CLI::Validator(CheckLines, ""));
 }
 
 void AddWidthOptions(CLI::App &command, DioWidth &width, WORD &bit) {
     auto *bitOption = command.add_option_function<WORD>(
-        "--bit", [&width, &bit](const WORD &b) {
+        "--bit",
+        [&width, &bit](const WORD &b) {
             width = DioWidth::Bit;
             bit = b;
         },
@@ -129,8 +129,7 @@ int RunDioRead(Session &session, const DioReadOptions &options, DWORD *value) {
         std::printf("port %u, bit %u: %u\n", options.port, options.bit, read);
         break;
     case DioWidth::Word:
-        if (!Check("DioReadPortWord",
-                   DioReadPortWord(session.handle, options.port, &valid, &read)))
+        if (!Check("DioReadPortWord", DioReadPortWord(session.handle, options.port, &valid, &read)))
             return 1;
         std::printf("port %u as a word: 0x%04X (valid mask 0x%04X)\n", options.port, read, valid);
         break;

@@ -10,7 +10,6 @@ namespace panel {
 namespace {
 
 constexpr WORD kInterruptEvent = 1, kEndedEvent = 4;
-constexpr DWORD kPollMs = 50;
 
 // Interrupt events about every 2% of the samples, for the progress bar.
 WORD InterruptEvery(DWORD samples) {
@@ -20,18 +19,17 @@ WORD InterruptEvery(DWORD samples) {
 // Waits for the end, drawing the progress; the acquisition is stopped
 // when it does not end in time or a call fails.
 bool AwaitEnd(Session &session, DWORD samples, double labSeconds) {
-    bool ended = AwaitWithProgress(
-        "acquiring", samples, labSeconds / session.lab.timeFactor, [&](uint64_t *done) {
-            WORD code = 0, stopped = 0, status1 = 0, status2 = 0, status3 = 0;
-            DWORD count = 0;
-            if (!Check("CheckEvent", CheckEvent(session.handle, &code, kPollMs)) ||
-                !Check("FAICheck", FAICheck(session.handle, &stopped, &status1, &count,
-                                            &status2, &status3)))
-                return Step::Failed;
-            *done = count;
-            // At the end CheckEvent has terminated the acquisition itself.
-            return code == kEndedEvent ? Step::Done : Step::Running;
-        });
+    bool ended = AwaitRun(session, "acquiring", samples, labSeconds / session.lab.timeFactor,
+                          [&](WORD event, uint64_t *done) {
+                              WORD stopped = 0, status1 = 0, status2 = 0, status3 = 0;
+                              DWORD count = 0;
+                              if (!Check("FAICheck", FAICheck(session.handle, &stopped, &status1,
+                                                              &count, &status2, &status3)))
+                                  return Step::Failed;
+                              *done = count;
+                              // At the end CheckEvent has terminated the acquisition.
+                              return event == kEndedEvent ? Step::Done : Step::Running;
+                          });
     if (!ended) Check("FAIStop", FAIStop(session.handle));
     return ended;
 }
@@ -53,9 +51,9 @@ int RunFai(Session &session, const FaiOptions &options, FaiResult *result) {
     HGLOBAL buffer = GlobalAlloc(GHND, std::max<DWORD>(samples, 1) * sizeof(WORD));
     if (!buffer) return Fail("no memory for %u samples", static_cast<unsigned>(samples));
     std::vector<FLOAT> volts;
-    DWORD rc = FAIDmaExStart(session.handle, 0, 0, 0, 0, 0, 0.0f, 0, options.entries,
-                             options.start, 2, samples, options.rate,
-                             const_cast<WORD *>(gains.data()), 0, 0, buffer, 0, 0, 0, 0);
+    DWORD rc = FAIDmaExStart(session.handle, 0, 0, 0, 0, 0, 0.0f, 0, options.entries, options.start,
+                             2, samples, options.rate, const_cast<WORD *>(gains.data()), 0, 0,
+                             buffer, 0, 0, 0, 0);
     bool ok = Check("FAIDmaExStart", rc);
     if (!ok) FAIStop(session.handle);  // a refused start keeps the device claimed
     ok = ok && AwaitEnd(session, samples, static_cast<double>(samples) / options.rate);
@@ -81,20 +79,19 @@ int RunFai(Session &session, const FaiOptions &options, FaiResult *result) {
             trace.volts.push_back(volts[k]);
         }
     }
-    std::printf("acquired %u samples: %u scans of %u entries at %u samples/s (pacer divisor %u), "
-                "%g s of lab time\n",
-                static_cast<unsigned>(samples), static_cast<unsigned>(options.scans),
-                options.entries, static_cast<unsigned>(options.rate),
-                static_cast<unsigned>(divisor), samples * period);
+    std::printf(
+        "acquired %u samples: %u scans of %u entries at %u samples/s (pacer divisor %u), "
+        "%g s of lab time\n",
+        static_cast<unsigned>(samples), static_cast<unsigned>(options.scans), options.entries,
+        static_cast<unsigned>(options.rate), static_cast<unsigned>(divisor), samples * period);
     for (WORD e = 0; e < options.entries; ++e) {
         const Stats stats = Summarize(r.traces[e].volts);
         std::printf("  %-6s %-10s min %8.4f V, mean %8.4f V, max %8.4f V\n",
-                    r.traces[e].name.c_str(), GainRangeName(session, gains[e]).c_str(),
-                    stats.low, stats.mean, stats.high);
+                    r.traces[e].name.c_str(), GainRangeName(session, gains[e]).c_str(), stats.low,
+                    stats.mean, stats.high);
     }
-    char title[96];
-    std::snprintf(title, sizeof title, "Fast acquisition, device %u, %u samples/s",
-                  session.lab.device, static_cast<unsigned>(options.rate));
+    const std::string title = Text("Fast acquisition, device %u, %u samples/s", session.lab.device,
+                                   static_cast<unsigned>(options.rate));
     if (!WritePlots(options.csv, options.svg, title, r.traces)) return 1;
     if (result) *result = std::move(r);
     return 0;
@@ -108,7 +105,8 @@ void AddFaiCommand(CLI::App &app) {
                            [options](Session &session) { return RunFai(session, *options); });
     fai->add_option("--start,-s", options->start, "First channel of the scan")
         ->capture_default_str();
-    fai->add_option("--entries,-n", options->entries, "Scan entries (channels, a pair counting once)")
+    fai->add_option("--entries,-n", options->entries,
+                    "Scan entries (channels, a pair counting once)")
         ->check(CLI::Range(1, 16))
         ->capture_default_str();
     AddGainsOption(*fai, options->gains, "per scan entry");
@@ -120,10 +118,9 @@ void AddFaiCommand(CLI::App &app) {
         ->capture_default_str();
     fai->add_option("--differential", options->differential,
                     "Write ChanConfig first (DriverProc 108, property 0x1000), e.g. 0x3");
-    fai->add_option("--csv", options->csv, "Write the samples as CSV: a row per scan")
-        ->type_name("FILE");
-    fai->add_option("--svg", options->svg, "Draw the samples as SVG: a curve per scan entry")
-        ->type_name("FILE");
+    AddPlotOptions(*fai, options->csv, options->svg,
+                   "Write the samples in volts as CSV, a row per scan",
+                   "Draw the samples as SVG, a curve per scan entry");
     AddSignalOption(*fai, options->signals);
 }
 

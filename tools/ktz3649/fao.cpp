@@ -12,7 +12,6 @@ namespace panel {
 namespace {
 
 constexpr WORD kOutputEnded = 10244;
-constexpr DWORD kPollMs = 50;
 
 // The shape at a phase counted in periods.
 double Shape(const std::string &shape, double phase) {
@@ -33,20 +32,20 @@ std::vector<WORD> Channels(const std::string &channel) {
 // Waits until the card has played every sample, drawing the progress; the
 // output is terminated in any case, which frees the DMA buffer.
 bool AwaitPlayed(Session &session, DWORD samples, double labSeconds) {
-    bool played = AwaitWithProgress(
-        "playing", samples, labSeconds / session.lab.timeFactor, [&](uint64_t *done) {
-            WORD code = 0, stopped = 0, status1 = 0, status2 = 0, status3 = 0;
+    bool played = AwaitRun(
+        session, "playing", samples, labSeconds / session.lab.timeFactor,
+        [&](WORD event, uint64_t *done) {
+            WORD stopped = 0, status1 = 0, status2 = 0, status3 = 0;
             DWORD count = 0;
-            if (!Check("CheckEvent", CheckEvent(session.handle, &code, kPollMs)) ||
-                !Check("FAOCheckEx", FAOCheckEx(session.handle, &stopped, &status1, &status3,
-                                                &count, &status2)))
+            if (!Check("FAOCheckEx",
+                       FAOCheckEx(session.handle, &stopped, &status1, &status3, &count, &status2)))
                 return Step::Failed;
             *done = count;
             // The end comes with the output-ended event once the FIFO has
             // drained; the status tells it too, should CheckEvent have
             // terminated the output when the FIFO was empty already.
             bool drained = count >= samples && status3 == 0 && !(status1 & 1);
-            return code == kOutputEnded || drained ? Step::Done : Step::Running;
+            return event == kOutputEnded || drained ? Step::Done : Step::Running;
         });
     return Check("FAOTerminate", FAOTerminate(session.handle)) && played;
 }
@@ -70,9 +69,8 @@ int RunWave(Session &session, const WaveOptions &options, WaveResult *result) {
         std::vector<FLOAT> volts(perChannel);
         for (DWORD i = 0; i < perChannel; ++i) {
             const double seconds = static_cast<double>(i * channels.size() + c) * tick;
-            volts[i] = static_cast<FLOAT>(options.offset +
-                                          options.amplitude *
-                                              Shape(options.shape, options.hertz * seconds));
+            volts[i] = static_cast<FLOAT>(
+                options.offset + options.amplitude * Shape(options.shape, options.hertz * seconds));
             table.seconds.push_back(seconds);
             table.volts.push_back(volts[i]);
         }
@@ -97,11 +95,13 @@ int RunWave(Session &session, const WaveOptions &options, WaveResult *result) {
     KtzSimOutputState state{};
     KtzSimGetOutputState(session.card, &state);
     r.count = state.played;
-    std::printf("played %u samples of a %s table (amplitude %g V, offset %g V, %g Hz) at %u "
-                "samples/s (pacer divisor %u), %g s of lab time\n",
-                static_cast<unsigned>(total), options.shape.c_str(), options.amplitude,
-                options.offset, options.hertz, static_cast<unsigned>(options.rate),
-                static_cast<unsigned>(divisor), total * tick);
+    bool complete = r.count == total;
+    std::printf(
+        "played %u samples of a %s table (amplitude %g V, offset %g V, %g Hz) at %u "
+        "samples/s (pacer divisor %u), %g s of lab time\n",
+        static_cast<unsigned>(total), options.shape.c_str(), options.amplitude, options.offset,
+        options.hertz, static_cast<unsigned>(options.rate), static_cast<unsigned>(divisor),
+        total * tick);
     for (size_t c = 0; c < channels.size(); ++c) {
         std::vector<double> volts(perChannel);
         size_t copied = 0;
@@ -115,20 +115,21 @@ int RunWave(Session &session, const WaveOptions &options, WaveResult *result) {
             r.worstError = std::max(r.worstError, std::fabs(volts[i] - r.table[c].volts[i]));
         }
         const Stats stats = Summarize(volts);
-        std::printf("  %-4s the lab's output played %zu values: min %8.4f V, mean %8.4f V, "
-                    "max %8.4f V\n",
-                    played.name.c_str(), copied, stats.low, stats.mean, stats.high);
+        std::printf(
+            "  %-4s the lab's output played %zu values: min %8.4f V, mean %8.4f V, "
+            "max %8.4f V\n",
+            played.name.c_str(), copied, stats.low, stats.mean, stats.high);
         if (copied != perChannel)
-            Fail("channel %u played %zu of %u values", channels[c], copied,
-                 static_cast<unsigned>(perChannel));
+            complete = Fail("channel %u played %zu of %u values", channels[c], copied,
+                            static_cast<unsigned>(perChannel));
         r.played.push_back(std::move(played));
     }
     std::printf("  largest difference from the table: %.4f V\n", r.worstError);
-    char title[96];
-    std::snprintf(title, sizeof title, "Waveform output, device %u, %u samples/s",
-                  session.lab.device, static_cast<unsigned>(options.rate));
+    const std::string title = Text("Waveform output, device %u, %u samples/s", session.lab.device,
+                                   static_cast<unsigned>(options.rate));
     if (!WritePlots(options.csv, options.svg, title, r.played)) return 1;
-    const bool complete = r.count == total;
+    if (!complete)
+        Fail("the card played %llu of %u samples", r.count, static_cast<unsigned>(total));
     if (result) *result = std::move(r);
     return complete ? 0 : 1;
 }
@@ -157,10 +158,9 @@ void AddWaveCommand(CLI::App &app) {
         ->check(CLI::IsMember({"0", "1", "both"}))
         ->capture_default_str();
     AddRangeOption(*wave, options->range, "of the channels");
-    wave->add_option("--csv", options->csv, "Write what the output played as CSV")
-        ->type_name("FILE");
-    wave->add_option("--svg", options->svg, "Draw what the output played as SVG")
-        ->type_name("FILE");
+    AddPlotOptions(*wave, options->csv, options->svg,
+                   "Write what the outputs played as CSV, a row per sample",
+                   "Draw what the outputs played as SVG, a curve per channel");
 }
 
 }  // namespace panel

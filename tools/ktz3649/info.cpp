@@ -1,5 +1,6 @@
 // Device info: the stored settings, the properties through DriverProc
 // code 109, and the features record through code 2.
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -17,9 +18,9 @@ std::string SettingsKey(const Session &session) {
 
 // The settings as the registry holds them, as any application can read them.
 void ShowSettings(const Session &session) {
-    static const char *const kNumbers[] = {"BoardID",   "BaseAddress", "Interrupt",
-                                           "BusNumber", "SlotNumber",  "ChanConfig",
-                                           "DioPortMode", "FreqArea",  "PWMArea"};
+    static const char *const kNumbers[] = {"BoardID",     "BaseAddress", "Interrupt",
+                                           "BusNumber",   "SlotNumber",  "ChanConfig",
+                                           "DioPortMode", "FreqArea",    "PWMArea"};
     const std::string path = SettingsKey(session);
     std::printf("Settings in the registry (HKEY_LOCAL_MACHINE\\%s):\n", path.c_str());
     HKEY key;
@@ -45,8 +46,8 @@ void ShowSettings(const Session &session) {
         std::snprintf(name, sizeof name, "AOSettings %d", channel);
         std::memset(text, 0, sizeof text);
         size = sizeof text - 1;
-        if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(text),
-                             &size) == ERROR_SUCCESS)
+        if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size) ==
+            ERROR_SUCCESS)
             std::printf("  %-14s \"%s\"\n", name, text);
     }
     RegCloseKey(key);
@@ -61,81 +62,69 @@ const char *ReferenceName(WORD reference) {
     }
 }
 
+// Reads a property as a T (starting from `value`) and prints it as
+// `format` makes it; false (printed) on failure.
+template <class T, class Format>
+bool ShowProperty(const Session &session, WORD property, const std::string &name, Format format,
+                  T value = T{}) {
+    if (!ReadProperty(session, property, &value, "DriverProc 109")) return false;
+    std::printf("  0x%04X %-18s %s\n", property, name.c_str(), format(value).c_str());
+    return true;
+}
+
 bool ShowProperties(const Session &session) {
     std::printf("Properties (DriverProc 109):\n");
-    bool ok = true;
-    auto line = [](WORD property, const char *name, const std::string &value) {
-        std::printf("  0x%04X %-18s %s\n", property, name, value.c_str());
-    };
-    auto text = [](const char *format, auto... values) {
-        char buffer[160];
-        std::snprintf(buffer, sizeof buffer, format, values...);
-        return std::string(buffer);
-    };
-    const char *call = "DriverProc 109";
-
-    DWORD device = 0, boardId = 0, bus = 0, slot = 0, aiRate = 0, aoRate = 0;
-    WORD base = 0, interrupt = 0, chanConfig = 0;
-    if ((ok &= ReadProperty(session, KTZ_PROP_DEVICE_NUMBER, &device, call)))
-        line(0x0000, "device number", text("%u", static_cast<unsigned>(device)));
-    if ((ok &= ReadProperty(session, KTZ_PROP_BOARD_ID, &boardId, call)))
-        line(0x0001, "board ID", text("%u (%s)", static_cast<unsigned>(boardId),
-                                      BoardName(boardId)));
-    if ((ok &= ReadProperty(session, KTZ_PROP_BASE_ADDRESS, &base, call)))
-        line(0x0003, "base address", text("0x%04X", base));
-    if ((ok &= ReadProperty(session, KTZ_PROP_INTERRUPT, &interrupt, call)))
-        line(0x0004, "interrupt", text("%u", interrupt));
-    if ((ok &= ReadProperty(session, KTZ_PROP_BUS_NUMBER, &bus, call)))
-        line(0x0005, "bus number", text("%u", static_cast<unsigned>(bus)));
-    if ((ok &= ReadProperty(session, KTZ_PROP_SLOT_NUMBER, &slot, call)))
-        line(0x0006, "slot number", text("%u", static_cast<unsigned>(slot)));
-    if ((ok &= ReadProperty(session, KTZ_PROP_CHAN_CONFIG, &chanConfig, call)))
-        line(0x1000, "ChanConfig", text("0x%04X (bit n: input n differential)", chanConfig));
-    if ((ok &= ReadProperty(session, KTZ_PROP_AI_PACER_RATE, &aiRate, call)))
-        line(0x1001, "AI pacer rate", text("%u Hz", static_cast<unsigned>(aiRate)));
-    if ((ok &= ReadProperty(session, KTZ_PROP_AO_PACER_RATE, &aoRate, call)))
-        line(0x2001, "AO pacer rate", text("%u Hz", static_cast<unsigned>(aoRate)));
-
-    KtzOutputRange ranges[4] = {};
-    if ((ok &= ReadProperty(session, KTZ_PROP_AO_RANGES, &ranges, call))) {
-        std::string list;
-        for (const KtzOutputRange &r : ranges)
-            list += text("%s%g to %g V", list.empty() ? "" : ", ", r.minimum, r.maximum);
-        line(0x2000, "AO ranges", list);
-    }
+    auto number = [](auto value) { return Text("%u", static_cast<unsigned>(value)); };
+    auto hertz = [](DWORD value) { return Text("%u Hz", static_cast<unsigned>(value)); };
+    bool ok = ShowProperty<DWORD>(session, KTZ_PROP_DEVICE_NUMBER, "device number", number);
+    ok &= ShowProperty<DWORD>(session, KTZ_PROP_BOARD_ID, "board ID", [](DWORD id) {
+        return Text("%u (%s)", static_cast<unsigned>(id), BoardName(id));
+    });
+    ok &= ShowProperty<WORD>(session, KTZ_PROP_BASE_ADDRESS, "base address",
+                             [](WORD base) { return Text("0x%04X", base); });
+    ok &= ShowProperty<WORD>(session, KTZ_PROP_INTERRUPT, "interrupt", number);
+    ok &= ShowProperty<DWORD>(session, KTZ_PROP_BUS_NUMBER, "bus number", number);
+    ok &= ShowProperty<DWORD>(session, KTZ_PROP_SLOT_NUMBER, "slot number", number);
+    ok &= ShowProperty<WORD>(session, KTZ_PROP_CHAN_CONFIG, "ChanConfig", [](WORD mask) {
+        return Text("0x%04X (bit n: input n differential)", mask);
+    });
+    ok &= ShowProperty<DWORD>(session, KTZ_PROP_AI_PACER_RATE, "AI pacer rate", hertz);
+    ok &= ShowProperty<DWORD>(session, KTZ_PROP_AO_PACER_RATE, "AO pacer rate", hertz);
+    using Ranges = std::array<KtzOutputRange, 4>;
+    ok &= ShowProperty<Ranges>(session, KTZ_PROP_AO_RANGES, "AO ranges", [](const Ranges &list) {
+        std::string text;
+        for (const KtzOutputRange &r : list)
+            text += Text("%s%g to %g V", text.empty() ? "" : ", ", r.minimum, r.maximum);
+        return text;
+    });
     for (WORD channel = 0; channel < 2; ++channel) {
-        KtzOutputRange range{};
-        range.channel = channel;  // the channel the property reads
-        if ((ok &= ReadProperty(session, KTZ_PROP_AO_CHANNEL_RANGE, &range, call)))
-            line(0x2004, text("AO channel %u", channel).c_str(),
-                 text("%s, %g to %g V%s", ReferenceName(range.referenceSource), range.minimum,
-                      range.maximum, range.pairSelector ? " (second range)" : ""));
+        KtzOutputRange asked{};
+        asked.channel = channel;  // the channel the property reads
+        ok &= ShowProperty<KtzOutputRange>(
+            session, KTZ_PROP_AO_CHANNEL_RANGE, Text("AO channel %u", channel),
+            [](const KtzOutputRange &r) {
+                return Text("%s, %g to %g V%s", ReferenceName(r.referenceSource), r.minimum,
+                            r.maximum, r.pairSelector ? " (second range)" : "");
+            },
+            asked);
     }
-    BYTE widths[2] = {};
-    if ((ok &= ReadProperty(session, KTZ_PROP_DIO_PORT_WIDTHS, &widths, call)))
-        line(0x3005, "DIO port widths", text("%u, %u", widths[0], widths[1]));
-    DWORD directions[2] = {};
-    if ((ok &= ReadProperty(session, KTZ_PROP_DIO_DIRECTIONS, &directions, call)))
-        line(0x3006, "DIO directions",
-             text("port 0 %s, port 1 %s", directions[0] ? "output" : "input",
-                  directions[1] ? "output" : "input"));
-    FLOAT clocks[4] = {};
-    if ((ok &= ReadProperty(session, KTZ_PROP_COUNTER_CLOCKS, &clocks, call)))
-        line(0x5007, "counter clocks",
-             text("%g, %g, %g, %g Hz", clocks[0], clocks[1], clocks[2], clocks[3]));
-    DWORD constants[6] = {};
-    const WORD kConstants[] = {0x3C82, 0x3C83, 0x3C84, 0x4806, 0x4807, 0x4808};
-    for (int i = 0; i < 6; ++i) ok &= ReadProperty(session, kConstants[i], &constants[i], call);
-    DWORD triple[3] = {}, single = 0;
-    ok &= ReadProperty(session, KTZ_PROP_CONSTANT_5001, &triple, call);
-    ok &= ReadProperty(session, KTZ_PROP_CONSTANT_5002, &single, call);
-    if (ok)
-        std::printf("  constants: 0x3C82-0x3C84 %u, %u, %u; 0x4806-0x4808 %u, %u, %u; "
-                    "0x5001 %u, %u, %u; 0x5002 %u\n",
-                    unsigned(constants[0]), unsigned(constants[1]), unsigned(constants[2]),
-                    unsigned(constants[3]), unsigned(constants[4]), unsigned(constants[5]),
-                    unsigned(triple[0]), unsigned(triple[1]), unsigned(triple[2]),
-                    unsigned(single));
+    using Bytes = std::array<BYTE, 2>;
+    ok &= ShowProperty<Bytes>(session, KTZ_PROP_DIO_PORT_WIDTHS, "DIO port widths",
+                              [](const Bytes &w) { return Text("%u, %u", w[0], w[1]); });
+    using Pair = std::array<DWORD, 2>;
+    ok &= ShowProperty<Pair>(session, KTZ_PROP_DIO_DIRECTIONS, "DIO directions", [](const Pair &d) {
+        return Text("port 0 %s, port 1 %s", d[0] ? "output" : "input", d[1] ? "output" : "input");
+    });
+    using Clocks = std::array<FLOAT, 4>;
+    ok &= ShowProperty<Clocks>(
+        session, KTZ_PROP_COUNTER_CLOCKS, "counter clocks",
+        [](const Clocks &c) { return Text("%g, %g, %g, %g Hz", c[0], c[1], c[2], c[3]); });
+    for (WORD property : {0x3C82, 0x3C83, 0x3C84, 0x4806, 0x4807, 0x4808, 0x5002})
+        ok &= ShowProperty<DWORD>(session, property, "constant", number);
+    using Triple = std::array<DWORD, 3>;
+    ok &= ShowProperty<Triple>(session, KTZ_PROP_CONSTANT_5001, "constants", [](const Triple &t) {
+        return Text("%u, %u, %u", unsigned(t[0]), unsigned(t[1]), unsigned(t[2]));
+    });
     return ok;
 }
 
@@ -190,10 +179,9 @@ int RunFeatures(Session &session, KtzDeviceFeatures *out) {
     std::printf("  %-16s %u (%s)\n", "board ID", static_cast<unsigned>(f.boardId),
                 BoardName(f.boardId));
     std::printf("  %-16s %u single-ended or %u differential, %u bits in %u bytes\n",
-                "analog inputs", f.maxAISingleChannels, f.maxAIDiffChannels, f.adBits,
-                f.adBytes);
-    std::printf("  %-16s %u, %u bits in %u bytes\n", "analog outputs", f.maxAOChannels,
-                f.daBits, f.daBytes);
+                "analog inputs", f.maxAISingleChannels, f.maxAIDiffChannels, f.adBits, f.adBytes);
+    std::printf("  %-16s %u, %u bits in %u bytes\n", "analog outputs", f.maxAOChannels, f.daBits,
+                f.daBytes);
     std::printf("  %-16s %u outputs, %u inputs\n", "digital lines", f.maxDOChannels,
                 f.maxDIChannels);
     std::printf("  %-16s %u\n", "counters", f.maxCounterChannels);

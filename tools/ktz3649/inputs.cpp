@@ -37,8 +37,8 @@ std::vector<std::string> Split(const std::string &text, char separator) {
 std::string Parse(const std::string &text, ParsedSignal *parsed) {
     const auto equals = text.find('=');
     double channel = 0;
-    if (equals == std::string::npos || !Number(text.substr(0, equals), &channel) ||
-        channel < 0 || channel > 15 || channel != static_cast<unsigned>(channel))
+    if (equals == std::string::npos || !Number(text.substr(0, equals), &channel) || channel < 0 ||
+        channel > 15 || channel != static_cast<unsigned>(channel))
         return "a signal starts with its input channel, 0 to 15, and '='";
     parsed->channel = static_cast<unsigned>(channel);
     std::vector<std::string> parts = Split(text.substr(equals + 1), ':');
@@ -91,7 +91,7 @@ void AddSignalOption(CLI::App &command, std::vector<std::string> &signals) {
                     "CH=sine:AMP:HZ[:OFFSET], CH=square:AMP:HZ[:OFFSET], "
                     "CH=noise:AMP[:SEED[:OFFSET]]; every other input is at 0 V")
         ->type_name("CH=SIGNAL")
-        ->check(CLI::Validator(CheckSignal, "CH=SIGNAL"));
+        ->check(CLI::Validator(CheckSignal, ""));
 }
 
 bool ApplySignals(const Session &session, const std::vector<std::string> &signals) {

@@ -11,6 +11,9 @@
 namespace panel {
 namespace {
 
+// Device numbers the lab's listing looks at.
+constexpr unsigned kDeviceNumbers = 1000;
+
 // A registry file that hostwin refused (damaged) is never touched.
 bool RegistryUsable() {
     HwBoot();
@@ -26,16 +29,12 @@ bool RegistryUsable() {
 int CardAt(unsigned bus, unsigned slot) {
     for (int index = 0; index < KtzSimCardCount(); ++index) {
         KtzSimCard card{};
-        if (KtzSimGetCard(index, &card) == 0 && card.bus == bus && card.slot == slot)
-            return index;
+        if (KtzSimGetCard(index, &card) == 0 && card.bus == bus && card.slot == slot) return index;
     }
     return -1;
 }
 
 }  // namespace
-
-// Device numbers the lab's listing looks at.
-constexpr unsigned kDeviceNumbers = 1000;
 
 const char *BoardName(unsigned boardId) {
     switch (boardId) {
@@ -53,8 +52,8 @@ bool SetUpLab(const LabOptions &options, bool add) {
         KtzSimCard present{};
         KtzSimGetCard(card, &present);
         if (present.boardId != options.boardId) {
-            std::fprintf(stderr, "bus %u, slot %u holds a %s already\n", options.bus,
-                         options.slot, BoardName(present.boardId));
+            std::fprintf(stderr, "bus %u, slot %u holds a %s already\n", options.bus, options.slot,
+                         BoardName(present.boardId));
             return false;
         }
     } else {
@@ -113,12 +112,11 @@ bool CloseSession(Session &session) {
 std::string DescribeLab(const Session &session) {
     KtzSimCard card{};
     KtzSimGetCard(session.card, &card);
-    char text[160];
-    std::snprintf(text, sizeof text, "device %u, a %s on bus %u, slot %u (lab card %d)",
-                  session.lab.device, BoardName(card.boardId), card.bus, card.slot,
-                  session.card);
-    return text;
+    return Text("device %u, a %s on bus %u, slot %u (lab card %d)", session.lab.device,
+                BoardName(card.boardId), card.bus, card.slot, session.card);
 }
+
+namespace {
 
 void ShowLab() {
     std::printf("The lab:\n");
@@ -126,8 +124,7 @@ void ShowLab() {
         KtzSimCard card{};
         KtzSimGetCard(index, &card);
         std::printf("  card %d: %s on bus %u, slot %u (base 0x%X, interrupt %u)\n", index,
-                    BoardName(card.boardId), card.bus, card.slot, card.baseAddress,
-                    card.interrupt);
+                    BoardName(card.boardId), card.bus, card.slot, card.baseAddress, card.interrupt);
     }
     for (unsigned device = 0; device < kDeviceNumbers; ++device)
         if (int card = KtzSimCardOfDevice(device); card >= 0)
@@ -146,10 +143,13 @@ int RunSetup(const LabOptions &options, bool add) {
         std::printf("The lab is kept in %s: later runs with HOSTWIN_REGISTRY=%s use it.\n", file,
                     file);
     else
-        std::printf("The lab lives in this run only: with HOSTWIN_REGISTRY naming a file, later "
-                    "runs use it.\n");
+        std::printf(
+            "The lab lives in this run only: with HOSTWIN_REGISTRY naming a file, later "
+            "runs use it.\n");
     return CloseSession(session) ? 0 : 1;
 }
+
+}  // namespace
 
 void AddSetupCommand(CLI::App &app) {
     auto add = std::make_shared<bool>(false);

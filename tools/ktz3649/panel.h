@@ -19,15 +19,15 @@ namespace panel {
 
 // The global options: which machine the panel works on.
 struct LabOptions {
-    unsigned device = 0;                 // device number
+    unsigned device = 0;                   // device number
     unsigned boardId = KTZ_BOARD_PCI3649;  // card kind when the panel sets up the lab
     unsigned bus = 0;
     unsigned slot = 13;
-    unsigned freqArea = 1;               // the device's stored counter areas
+    unsigned freqArea = 1;  // the device's stored counter areas
     unsigned pwmArea = 0;
-    bool fresh = false;                  // set up a new lab even if the registry holds one
-    double timeFactor = 100.0;           // the lab's engines run this much faster
-    bool verbose = false;                // report every library call
+    bool fresh = false;         // set up a new lab even if the registry holds one
+    double timeFactor = 100.0;  // the lab's engines run this much faster
+    bool verbose = false;       // report every library call
 };
 
 // The device a subcommand works on, open, and the lab's card behind it.
@@ -42,7 +42,7 @@ struct Session {
 // Sets up a new machine: an empty registry (and registry file), one card
 // as the options say, the device installed on it. With `add`, the machine
 // is kept and the card (unless one sits at that bus and slot) and the
-// device are added to it. Prints what it did; false on failure.
+// device are added to it. False (printed) on failure.
 bool SetUpLab(const LabOptions &options, bool add);
 
 // Boots the simulated host, takes the machine the registry holds if it
@@ -61,6 +61,9 @@ const char *BoardName(unsigned boardId);
 // A result code in words: "0 (success)", "3 (ErrInvalidHandle)",
 // "0x1007 (device 0: ErrInvalidChannel)", "0x1063 (device 0: status 99)".
 std::string Describe(DWORD result);
+
+// printf into a string.
+std::string Text(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Reports a library call: with --verbose every one, else only failures
 // ("AIConfig: 0x1007 (device 0: ErrInvalidChannel)", on stderr). True for success.
@@ -104,7 +107,7 @@ bool ApplySignals(const Session &session, const std::vector<std::string> &signal
 
 // The input channels that a run of `entries` scan entries from `start`
 // covers with the differential mask `chanConfig`, as the card scans them:
-// "ch 3", or "ch 2-3" for a differential pair.
+// "ch3", or "ch2-3" for a differential pair.
 std::vector<std::string> ScanLabels(unsigned start, unsigned entries, WORD chanConfig);
 // One gain code per channel or scan entry: the given ones, the last one
 // repeated (0 when none is given).
@@ -164,14 +167,15 @@ private:
     bool terminal_;
 };
 
-// What one look at a running operation found.
+// What one look at a running acquisition or output found.
 enum class Step { Running, Done, Failed };
-// Looks at a running operation with `step` (which waits a little in
-// CheckEvent and reports how far it got) until it is done, drawing the
-// progress; false when a step fails or `realSeconds` (what the time factor
-// promises) plus a generous slack pass, which is reported.
-bool AwaitWithProgress(const std::string &label, uint64_t total, double realSeconds,
-                       const std::function<Step(uint64_t *done)> &step);
+// Follows a running acquisition or output until it is done, drawing the
+// progress: each look waits a little for an event in CheckEvent, then
+// `look` gets the event code (0 for none) and reports how far the run got.
+// False when a look fails or `realSeconds` (what the time factor promises)
+// plus a generous slack pass, which is reported.
+bool AwaitRun(const Session &session, const std::string &label, uint64_t total, double realSeconds,
+              const std::function<Step(WORD event, uint64_t *done)> &look);
 
 // One curve: volts against seconds.
 struct Trace {
@@ -185,11 +189,13 @@ struct Trace {
 bool WriteCsv(const std::string &path, const std::vector<Trace> &traces);
 // A self-contained SVG plot: one polyline per trace, axes in seconds and
 // volts with ticks and labels, a legend.
-bool WriteSvg(const std::string &path, const std::string &title,
-              const std::vector<Trace> &traces);
+bool WriteSvg(const std::string &path, const std::string &title, const std::vector<Trace> &traces);
 // Writes the CSV and the SVG asked for (an empty path: none), saying so.
 bool WritePlots(const std::string &csv, const std::string &svg, const std::string &title,
                 const std::vector<Trace> &traces);
+// Adds the --csv and --svg options that ask for them.
+void AddPlotOptions(CLI::App &command, std::string &csv, std::string &svg,
+                    const std::string &csvHelp, const std::string &svgHelp);
 // The SVG text itself.
 std::string SvgPlot(const std::string &title, const std::vector<Trace> &traces);
 

@@ -16,15 +16,8 @@ constexpr double kLeft = 80, kRight = 690, kTop = 50, kBottom = 420;
 // each of this many time slices, which keeps its envelope.
 constexpr size_t kSlices = 1000;
 
-constexpr const char *kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
-                                    "#9467bd", "#8c564b", "#e377c2", "#7f7f7f",
-                                    "#bcbd22", "#17becf"};
-
-std::string Format(const char *format, double value) {
-    char text[48];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
+constexpr const char *kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd",
+                                    "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22", "#17becf"};
 
 std::string Escape(const std::string &text) {
     std::string out;
@@ -69,7 +62,10 @@ Range Span(const std::vector<Trace> &traces, bool times) {
 std::vector<double> Ticks(Range r, int count) {
     double raw = (r.high - r.low) / count;
     double power = std::pow(10.0, std::floor(std::log10(raw)));
-    double step = power * (raw / power < 1.5 ? 1 : raw / power < 3.5 ? 2 : raw / power < 7.5 ? 5 : 10);
+    double step = power * (raw / power < 1.5   ? 1
+                           : raw / power < 3.5 ? 2
+                           : raw / power < 7.5 ? 5
+                                               : 10);
     std::vector<double> ticks;
     for (double k = std::ceil(r.low / step); k * step <= r.high + step * 1e-9; k += 1) {
         double value = k * step;
@@ -112,8 +108,8 @@ bool WriteCsv(const std::string &path, const std::vector<Trace> &traces) {
     }
     out << '\n';
     for (size_t row = 0; row < rows; ++row) {
-        out << Format("%.9g", traces[0].seconds[row]);
-        for (const Trace &t : traces) out << ',' << Format("%.6g", t.volts[row]);
+        out << Text("%.9g", traces[0].seconds[row]);
+        for (const Trace &t : traces) out << ',' << Text("%.6g", t.volts[row]);
         out << '\n';
     }
     out.close();
@@ -127,51 +123,48 @@ std::string SvgPlot(const std::string &title, const std::vector<Trace> &traces) 
     auto Y = [&](double v) { return kBottom - (v - y.low) / (y.high - y.low) * (kBottom - kTop); };
 
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Format("%.0f", kWidth) +
-           "\" height=\"" + Format("%.0f", kHeight) + "\" viewBox=\"0 0 " +
-           Format("%.0f", kWidth) + " " + Format("%.0f", kHeight) +
-           "\" font-family=\"sans-serif\" font-size=\"12\">\n";
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Text("%.0f", kWidth) +
+           "\" height=\"" + Text("%.0f", kHeight) + "\" viewBox=\"0 0 " + Text("%.0f", kWidth) +
+           " " + Text("%.0f", kHeight) + "\" font-family=\"sans-serif\" font-size=\"12\">\n";
     svg += "<title>" + Escape(title) + "</title>\n";
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-    svg += "<text x=\"" + Format("%.1f", (kLeft + kRight) / 2) +
+    svg += "<text x=\"" + Text("%.1f", (kLeft + kRight) / 2) +
            "\" y=\"28\" text-anchor=\"middle\" font-size=\"15\">" + Escape(title) + "</text>\n";
 
     // Grid and tick labels.
     svg += "<g class=\"grid\" stroke=\"#dddddd\" stroke-width=\"1\">\n";
     std::string labels;
     for (double t : Ticks(x, 8)) {
-        std::string px = Format("%.2f", X(t));
-        svg += "<line x1=\"" + px + "\" y1=\"" + Format("%.0f", kTop) + "\" x2=\"" + px +
-               "\" y2=\"" + Format("%.0f", kBottom) + "\"/>\n";
-        labels += "<text x=\"" + px + "\" y=\"" + Format("%.0f", kBottom + 18) +
-                  "\" text-anchor=\"middle\">" + Format("%g", t) + "</text>\n";
+        std::string px = Text("%.2f", X(t));
+        svg += "<line x1=\"" + px + "\" y1=\"" + Text("%.0f", kTop) + "\" x2=\"" + px + "\" y2=\"" +
+               Text("%.0f", kBottom) + "\"/>\n";
+        labels += "<text x=\"" + px + "\" y=\"" + Text("%.0f", kBottom + 18) +
+                  "\" text-anchor=\"middle\">" + Text("%g", t) + "</text>\n";
     }
     for (double v : Ticks(y, 6)) {
-        std::string py = Format("%.2f", Y(v));
-        svg += "<line x1=\"" + Format("%.0f", kLeft) + "\" y1=\"" + py + "\" x2=\"" +
-               Format("%.0f", kRight) + "\" y2=\"" + py + "\"/>\n";
-        labels += "<text x=\"" + Format("%.0f", kLeft - 8) + "\" y=\"" + py +
-                  "\" text-anchor=\"end\" dominant-baseline=\"middle\">" + Format("%g", v) +
+        std::string py = Text("%.2f", Y(v));
+        svg += "<line x1=\"" + Text("%.0f", kLeft) + "\" y1=\"" + py + "\" x2=\"" +
+               Text("%.0f", kRight) + "\" y2=\"" + py + "\"/>\n";
+        labels += "<text x=\"" + Text("%.0f", kLeft - 8) + "\" y=\"" + py +
+                  "\" text-anchor=\"end\" dominant-baseline=\"middle\">" + Text("%g", v) +
                   "</text>\n";
     }
     svg += "</g>\n<g class=\"ticks\">\n" + labels + "</g>\n";
 
     // The frame and the axis titles.
-    svg += "<rect class=\"frame\" x=\"" + Format("%.0f", kLeft) + "\" y=\"" +
-           Format("%.0f", kTop) + "\" width=\"" + Format("%.0f", kRight - kLeft) +
-           "\" height=\"" + Format("%.0f", kBottom - kTop) +
-           "\" fill=\"none\" stroke=\"black\"/>\n";
-    svg += "<text class=\"axis-title\" x=\"" + Format("%.1f", (kLeft + kRight) / 2) +
-           "\" y=\"" + Format("%.0f", kHeight - 15) +
-           "\" text-anchor=\"middle\">time (s)</text>\n";
-    svg += "<text class=\"axis-title\" x=\"20\" y=\"" + Format("%.1f", (kTop + kBottom) / 2) +
+    svg += "<rect class=\"frame\" x=\"" + Text("%.0f", kLeft) + "\" y=\"" + Text("%.0f", kTop) +
+           "\" width=\"" + Text("%.0f", kRight - kLeft) + "\" height=\"" +
+           Text("%.0f", kBottom - kTop) + "\" fill=\"none\" stroke=\"black\"/>\n";
+    svg += "<text class=\"axis-title\" x=\"" + Text("%.1f", (kLeft + kRight) / 2) + "\" y=\"" +
+           Text("%.0f", kHeight - 15) + "\" text-anchor=\"middle\">time (s)</text>\n";
+    svg += "<text class=\"axis-title\" x=\"20\" y=\"" + Text("%.1f", (kTop + kBottom) / 2) +
            "\" text-anchor=\"middle\" transform=\"rotate(-90 20 " +
-           Format("%.1f", (kTop + kBottom) / 2) + ")\">voltage (V)</text>\n";
+           Text("%.1f", (kTop + kBottom) / 2) + ")\">voltage (V)</text>\n";
 
     // One polyline per trace, clipped to the frame, and the legend.
-    svg += "<clipPath id=\"frame\"><rect x=\"" + Format("%.0f", kLeft) + "\" y=\"" +
-           Format("%.0f", kTop) + "\" width=\"" + Format("%.0f", kRight - kLeft) +
-           "\" height=\"" + Format("%.0f", kBottom - kTop) + "\"/></clipPath>\n";
+    svg += "<clipPath id=\"frame\"><rect x=\"" + Text("%.0f", kLeft) + "\" y=\"" +
+           Text("%.0f", kTop) + "\" width=\"" + Text("%.0f", kRight - kLeft) + "\" height=\"" +
+           Text("%.0f", kBottom - kTop) + "\"/></clipPath>\n";
     svg += "<g class=\"traces\" clip-path=\"url(#frame)\" fill=\"none\" stroke-width=\"1.2\">\n";
     std::string legend;
     for (size_t i = 0; i < traces.size(); ++i) {
@@ -179,15 +172,15 @@ std::string SvgPlot(const std::string &title, const std::vector<Trace> &traces) 
         std::string points;
         for (auto [t, v] : Points(traces[i])) {
             if (!points.empty()) points += ' ';
-            points += Format("%.2f", X(t)) + "," + Format("%.2f", Y(v));
+            points += Text("%.2f", X(t)) + "," + Text("%.2f", Y(v));
         }
         svg += "<polyline class=\"trace\" stroke=\"" + std::string(colour) + "\" points=\"" +
                points + "\"><title>" + Escape(traces[i].name) + "</title></polyline>\n";
         double ly = kTop + 10 + 20.0 * static_cast<double>(i);
-        legend += "<line x1=\"" + Format("%.0f", kRight + 15) + "\" y1=\"" +
-                  Format("%.0f", ly) + "\" x2=\"" + Format("%.0f", kRight + 40) + "\" y2=\"" +
-                  Format("%.0f", ly) + "\" stroke=\"" + colour + "\" stroke-width=\"2\"/>\n";
-        legend += "<text x=\"" + Format("%.0f", kRight + 46) + "\" y=\"" + Format("%.0f", ly) +
+        legend += "<line x1=\"" + Text("%.0f", kRight + 15) + "\" y1=\"" + Text("%.0f", ly) +
+                  "\" x2=\"" + Text("%.0f", kRight + 40) + "\" y2=\"" + Text("%.0f", ly) +
+                  "\" stroke=\"" + colour + "\" stroke-width=\"2\"/>\n";
+        legend += "<text x=\"" + Text("%.0f", kRight + 46) + "\" y=\"" + Text("%.0f", ly) +
                   "\" dominant-baseline=\"middle\">" + Escape(traces[i].name) + "</text>\n";
     }
     svg += "</g>\n<g class=\"legend\">\n" + legend + "</g>\n</svg>\n";
@@ -207,8 +200,13 @@ bool WritePlots(const std::string &csv, const std::string &svg, const std::strin
     return true;
 }
 
-bool WriteSvg(const std::string &path, const std::string &title,
-              const std::vector<Trace> &traces) {
+void AddPlotOptions(CLI::App &command, std::string &csv, std::string &svg,
+                    const std::string &csvHelp, const std::string &svgHelp) {
+    command.add_option("--csv", csv, csvHelp)->type_name("FILE");
+    command.add_option("--svg", svg, svgHelp)->type_name("FILE");
+}
+
+bool WriteSvg(const std::string &path, const std::string &title, const std::vector<Trace> &traces) {
     std::ofstream out(path);
     if (!out) return Fail("cannot write %s", path.c_str());
     out << SvgPlot(title, traces);

@@ -10,7 +10,9 @@ namespace panel {
 namespace {
 
 constexpr int kWidth = 40;
-// Real time an operation may take beyond what the time factor promises.
+// How long each look waits for an event.
+constexpr DWORD kEventWaitMs = 50;
+// Real time a run may take beyond what the time factor promises.
 constexpr double kSlackSeconds = 30.0;
 
 }  // namespace
@@ -38,19 +40,21 @@ void Progress::Draw(uint64_t done, bool last) {
     std::fflush(stderr);
 }
 
-bool AwaitWithProgress(const std::string &label, uint64_t total, double realSeconds,
-                       const std::function<Step(uint64_t *done)> &step) {
+bool AwaitRun(const Session &session, const std::string &label, uint64_t total, double realSeconds,
+              const std::function<Step(WORD event, uint64_t *done)> &look) {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::duration<double>(realSeconds + kSlackSeconds);
     Progress progress(label, total);
     uint64_t done = 0;
     for (;;) {
-        const Step now = step(&done);
-        if (now == Step::Done) {
+        WORD event = 0;
+        const Step now = Check("CheckEvent", CheckEvent(session.handle, &event, kEventWaitMs))
+                             ? look(event, &done)
+                             : Step::Failed;
+        if (now != Step::Running) {
             progress.Finish(done);
-            return true;
+            return now == Step::Done;
         }
-        if (now == Step::Failed) break;
         progress.Update(done);
         if (std::chrono::steady_clock::now() > deadline) {
             progress.Finish(done);
@@ -59,8 +63,6 @@ bool AwaitWithProgress(const std::string &label, uint64_t total, double realSeco
                         static_cast<unsigned long long>(total));
         }
     }
-    progress.Finish(done);
-    return false;
 }
 
 }  // namespace panel

@@ -72,6 +72,15 @@ std::string Describe(DWORD result) {
     return text;
 }
 
+std::string Text(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    char buffer[256];
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
 void SetVerbose(bool verbose) { verboseCalls = verbose; }
 
 bool Check(const char *call, DWORD result) {
