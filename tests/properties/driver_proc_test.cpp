@@ -251,10 +251,14 @@ std::vector<Case> Cases() {
            {}, true});
 
     // Waveform output. The engines stand still (time factor 0).
-    auto samples = [](BYTE *s) {
-        WORD *w = At<WORD>(s, 0);
-        for (WORD i = 0; i < 64; ++i) w[i] = static_cast<WORD>(i * 61);
-        return w;
+    // A 4096-sample table (the smallest start the FIFO takes).
+    auto samples = [](BYTE *) {
+        static std::vector<WORD> table = [] {
+            std::vector<WORD> t(4096);
+            for (size_t i = 0; i < t.size(); ++i) t[i] = static_cast<WORD>(i * 61 % 4096);
+            return t;
+        }();
+        return table.data();
     };
     add({71, [=](KTZHANDLE h, BYTE *s) { FAODmaStartBlock b{3, 0, 20000, 1, 0, samples(s), 4096};
               return DriverProc(0, 0, 71, h, P(&b)); },
