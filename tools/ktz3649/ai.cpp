@@ -30,11 +30,9 @@ int RunAiRead(Session &session, const AiReadOptions &options, std::vector<float>
         std::printf("ch%u (%s): %.4f V\n", options.channel, range.c_str(), v);
     }
     if (read.size() > 1) {
-        auto [low, high] = std::minmax_element(read.begin(), read.end());
-        double sum = 0;
-        for (float v : read) sum += v;
-        std::printf("%zu reads: min %.4f V, mean %.4f V, max %.4f V\n", read.size(), *low,
-                    sum / static_cast<double>(read.size()), *high);
+        const Stats stats = Summarize(read);
+        std::printf("%zu reads: min %.4f V, mean %.4f V, max %.4f V\n", read.size(), stats.low,
+                    stats.mean, stats.high);
     }
     if (volts) *volts = read;
     return 0;
@@ -46,7 +44,8 @@ int RunAiScan(Session &session, const AiScanOptions &options, std::vector<float>
     if (!ChanConfig(session, options.differential.has_value(), options.differential.value_or(0),
                     &mask))
         return 1;
-    std::vector<WORD> gains = ExpandGains(options.gains, options.channels);
+    // At least one gain code, so that a count of 0 meets the channel check.
+    std::vector<WORD> gains = ExpandGains(options.gains, std::max<WORD>(options.channels, 1));
     if (!Check("MAIConfig",
                MAIConfig(session.handle, options.channels, options.start, gains.data())))
         return 1;

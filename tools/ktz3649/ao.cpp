@@ -47,8 +47,7 @@ void AddRangeOption(CLI::App &command, std::string &range, const std::string &wh
     command
         .add_option("--range", range,
                     "Output range MIN:MAX in volts " + what +
-                        " (AOConfig; internal reference: 0 or -5 or -10 "
-                        "to 5 or 10)")
+                        " (AOConfig; with the internal reference 0, -5 or -10 to 5 or 10)")
         ->type_name("MIN:MAX")
         ->check(CLI::Validator(CheckRange, ""));
 }

@@ -1,5 +1,6 @@
 // Device info: the stored settings, the properties through DriverProc
-// code 109, and the features record through code 2.
+// codes 108 and 109 (which the other subcommands use too), and the
+// features record through code 2.
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -129,6 +130,16 @@ bool ShowProperties(const Session &session) {
 }
 
 }  // namespace
+
+DWORD GetProperty(const Session &session, WORD property, void *buffer, DWORD *length) {
+    DeviceGetPropertyBlock block{property, 0, length, buffer};
+    return DriverProc(0, 0, 109, session.handle, reinterpret_cast<ULONG_PTR>(&block));
+}
+
+DWORD SetProperty(const Session &session, WORD property, const void *data, DWORD length) {
+    DeviceSetPropertyBlock block{property, 0, length, const_cast<void *>(data)};
+    return DriverProc(0, 0, 108, session.handle, reinterpret_cast<ULONG_PTR>(&block));
+}
 
 bool ReadSetting(const Session &session, const char *name, DWORD *value) {
     HKEY key;

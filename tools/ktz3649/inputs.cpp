@@ -3,6 +3,7 @@
 #include <ktz3649sim.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -21,7 +22,7 @@ bool Number(const std::string &text, double *value) {
     if (text.empty()) return false;
     char *end = nullptr;
     *value = std::strtod(text.c_str(), &end);
-    return *end == '\0';
+    return *end == '\0' && std::isfinite(*value);
 }
 
 std::vector<std::string> Split(const std::string &text, char separator) {
@@ -140,16 +141,6 @@ bool ChanConfig(const Session &session, bool set, WORD mask, WORD *value) {
     if (set && !Check("DriverProc 108 (property 0x1000)", SetProperty(session, 0x1000, &mask, 2)))
         return false;
     return ReadProperty(session, KTZ_PROP_CHAN_CONFIG, value, "DriverProc 109 (property 0x1000)");
-}
-
-DWORD GetProperty(const Session &session, WORD property, void *buffer, DWORD *length) {
-    DeviceGetPropertyBlock block{property, 0, length, buffer};
-    return DriverProc(0, 0, 109, session.handle, reinterpret_cast<ULONG_PTR>(&block));
-}
-
-DWORD SetProperty(const Session &session, WORD property, const void *data, DWORD length) {
-    DeviceSetPropertyBlock block{property, 0, length, const_cast<void *>(data)};
-    return DriverProc(0, 0, 108, session.handle, reinterpret_cast<ULONG_PTR>(&block));
 }
 
 }  // namespace panel
