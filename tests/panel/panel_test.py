@@ -139,6 +139,27 @@ def case_fai_files(panel):
           "the pair does not read channel 0 minus channel 1")
 
 
+def case_svg_envelope(panel):
+    """A long noisy record is drawn as the lowest and highest value of each
+    time slice: the curve still reaches the record's extremes."""
+    panel.run("fai", "--scans", "9000", "--signal", "0=noise:4:11", "--csv", "noise.csv",
+              "--svg", "noise.svg")
+    _, data = read_csv(panel.path("noise.csv"))
+    low, high = min(row[1] for row in data), max(row[1] for row in data)
+    check_svg(panel.path("noise.svg"), ["ch0"], 2000)
+    root = ET.parse(panel.path("noise.svg")).getroot()
+    frame = root.find(f".//{SVG}rect[@class='frame']")
+    top, height = float(frame.get("y")), float(frame.get("height"))
+    pad = 0.05 * (high - low)
+
+    def pixel(volts):  # the plot's mapping of volts to y
+        return top + height - (volts - (low - pad)) / (high - low + 2 * pad) * height
+
+    ys = [float(p.split(",")[1]) for p in root.find(f".//{SVG}polyline").get("points").split()]
+    check(near(min(ys), pixel(high), 0.01) and near(max(ys), pixel(low), 0.01),
+          f"the curve spans {min(ys)} to {max(ys)}, the record {pixel(high)} to {pixel(low)}")
+
+
 def case_wave_files(panel):
     panel.run("wave", "--channel", "both", "--range", "-10:10", "--samples", "8192",
               "--shape", "square", "--amplitude", "5", "--frequency", "50",
@@ -205,6 +226,11 @@ def case_readings(panel):
               out=[r"first phase 20 us, second phase 80 us"])
     panel.run("counter", "pulse", "-c", "2", "--period", "0.0065536",
               out=[r"period 6554000 ns"])
+    panel.run("ai", "read", "--external", "-n", "2", "--signal", "0=dc:-4",
+              out=[r"^ch0 \(\+/-5V\): -(3\.99|4\.00)\d\d V$"])
+    panel.run("--verbose", "ai", "read",
+              out=[r"^  \[DeviceOpen: 0 \(success\)\]$", r"^  \[AIConfig: 0 \(success\)\]$",
+                   r"^  \[AIVoltageIn: 0 \(success\)\]$", r"^  \[DeviceClose: 0 \(success\)\]$"])
 
 
 def case_registry(panel):
