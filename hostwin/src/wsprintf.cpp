@@ -32,7 +32,7 @@ private:
     int n_ = 0;
 };
 
-struct Spec {
+struct Conversion {
     bool left = false;     // '-'
     bool prefix = false;   // '#'
     bool zero = false;     // '0'
@@ -53,13 +53,13 @@ int ParseNumber(const char *&p) {
 }
 
 // Writes body (already holding sign, base prefix and digits: the first
-// prefixLen characters are sign/prefix) padded to the spec's width.
-void PutPadded(Output &out, const Spec &spec, const char *body, int len, int prefixLen, bool numeric) {
-    int pad = spec.width > len ? spec.width - len : 0;
-    if (spec.left) {
+// prefixLen characters are sign/prefix) padded to the conversion's width.
+void PutPadded(Output &out, const Conversion &conv, const char *body, int len, int prefixLen, bool numeric) {
+    int pad = conv.width > len ? conv.width - len : 0;
+    if (conv.left) {
         out.Put(body, len);
         out.Pad(' ', pad);
-    } else if (spec.zero && !(numeric && spec.precision >= 0)) {
+    } else if (conv.zero && !(numeric && conv.precision >= 0)) {
         out.Put(body, prefixLen);
         out.Pad('0', pad);
         out.Put(body + prefixLen, len - prefixLen);
@@ -69,11 +69,11 @@ void PutPadded(Output &out, const Spec &spec, const char *body, int len, int pre
     }
 }
 
-void PutInteger(Output &out, const Spec &spec, va_list &ap) {
-    const bool isSigned = spec.type == 'd' || spec.type == 'i';
+void PutInteger(Output &out, const Conversion &conv, va_list &ap) {
+    const bool isSigned = conv.type == 'd' || conv.type == 'i';
     unsigned int raw = va_arg(ap, unsigned int);
     long long value;
-    if (spec.size == 'h') {
+    if (conv.size == 'h') {
         value = isSigned ? static_cast<long long>(static_cast<short>(raw)) : static_cast<unsigned short>(raw);
     } else {
         value = isSigned ? static_cast<long long>(static_cast<int>(raw)) : raw;
@@ -81,8 +81,8 @@ void PutInteger(Output &out, const Spec &spec, va_list &ap) {
     const bool negative = value < 0;
     unsigned long long magnitude = negative ? -static_cast<unsigned long long>(value) : value;
 
-    const unsigned base = (spec.type == 'x' || spec.type == 'X') ? 16 : 10;
-    const char *digitChars = spec.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+    const unsigned base = (conv.type == 'x' || conv.type == 'X') ? 16 : 10;
+    const char *digitChars = conv.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
     char digits[24];
     int nDigits = 0;
     do {
@@ -93,14 +93,14 @@ void PutInteger(Output &out, const Spec &spec, va_list &ap) {
     char body[kMaxOutput + 32];
     int len = 0;
     if (negative) body[len++] = '-';
-    if (spec.prefix && base == 16) {
+    if (conv.prefix && base == 16) {
         body[len++] = '0';
-        body[len++] = spec.type;
+        body[len++] = conv.type;
     }
     const int prefixLen = len;
-    for (int i = nDigits; i < spec.precision; ++i) body[len++] = '0';
+    for (int i = nDigits; i < conv.precision; ++i) body[len++] = '0';
     while (nDigits) body[len++] = digits[--nDigits];
-    PutPadded(out, spec, body, len, prefixLen, true);
+    PutPadded(out, conv, body, len, prefixLen, true);
 }
 
 int Format(char *lpOut, const char *fmt, va_list &ap) {
@@ -112,38 +112,38 @@ int Format(char *lpOut, const char *fmt, va_list &ap) {
             continue;
         }
         ++p;
-        Spec spec;
+        Conversion conv;
         for (;; ++p) {
             if (*p == '-') {
-                spec.left = true;
+                conv.left = true;
             } else if (*p == '#') {
-                spec.prefix = true;
+                conv.prefix = true;
             } else if (*p == '0') {
-                spec.zero = true;
+                conv.zero = true;
             } else {
                 break;
             }
         }
-        spec.width = ParseNumber(p);
+        conv.width = ParseNumber(p);
         if (*p == '.') {
             ++p;
-            spec.precision = ParseNumber(p);
+            conv.precision = ParseNumber(p);
         }
-        if (*p == 'h' || *p == 'l') spec.size = *p++;
-        spec.type = *p;
-        if (!spec.type) break;
+        if (*p == 'h' || *p == 'l') conv.size = *p++;
+        conv.type = *p;
+        if (!conv.type) break;
         ++p;
-        switch (spec.type) {
+        switch (conv.type) {
         case 'd':
         case 'i':
         case 'u':
         case 'x':
         case 'X':
-            PutInteger(out, spec, ap);
+            PutInteger(out, conv, ap);
             break;
         case 'c': {
             char c = static_cast<char>(va_arg(ap, int));
-            PutPadded(out, spec, &c, 1, 0, false);
+            PutPadded(out, conv, &c, 1, 0, false);
             break;
         }
         case 's':
@@ -151,12 +151,12 @@ int Format(char *lpOut, const char *fmt, va_list &ap) {
             const char *s = va_arg(ap, const char *);
             if (!s) s = "(null)";
             int len = 0;
-            while (s[len] && (spec.precision < 0 || len < spec.precision) && len < kMaxOutput) ++len;
-            PutPadded(out, spec, s, len, 0, false);
+            while (s[len] && (conv.precision < 0 || len < conv.precision) && len < kMaxOutput) ++len;
+            PutPadded(out, conv, s, len, 0, false);
             break;
         }
         default:  // "%%" and anything unknown: the character itself
-            out.Put(spec.type);
+            out.Put(conv.type);
             break;
         }
     }
