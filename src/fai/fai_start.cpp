@@ -107,7 +107,7 @@ struct StartArguments {
     HGLOBAL bufferHandle;
 };
 
-// Steps 4 to 13 of the start: the argument checks after the claim.
+// The argument checks that follow the claim, in their order.
 DWORD CheckStart(const DeviceRecord &device, const StartArguments &a, WORD startChannel) {
     if ((a.triggerMode == 0) != (a.triggerSource == 0))
         return DeviceError(device, ErrInvalidParameter);
