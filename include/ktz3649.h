@@ -16,6 +16,8 @@
 
 #include <windows.h>
 
+#include <ktz3649_driver.h> /* KtzFoundDevice */
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -673,19 +675,6 @@ DWORD WINAPI FAOTerminate(KTZHANDLE handle);
 /* ---- configuration ----------------------------------------------------- */
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved);
-
-/*
- * A card that the kernel service detected, as it records it in the value
- * "FoundDevice" + index of its service key (32 bytes).
- */
-typedef struct KtzFoundDevice {
-    DWORD BusNumber;   /* PCI bus */
-    DWORD SlotNumber;  /* PCI slot (device) */
-    DWORD Configured;  /* 0: no device uses the card yet */
-    DWORD Reserved1[3];
-    DWORD CardKind;    /* 0x9054: PCI-3649; anything else: PCI-3649L */
-    DWORD Reserved2;
-} KtzFoundDevice;
 
 /*
  * Configures a device in dialog boxes: the settings dialog for a device

@@ -62,7 +62,7 @@ WORD AcquisitionBlock::Availability() {
     return phase_ == Phase::Prepared || phase_ == Phase::Running ? 1 : 0;
 }
 
-DWORD AcquisitionBlock::Start(OpenFile &owner, const ktz::FaiStartRequest &request) {
+DWORD AcquisitionBlock::Start(OpenFile &owner, const KtzFaiStartRequest &request) {
     Setup setup;
     setup.request = request;
     const WORD mode = request.triggerMode, source = request.triggerSource;
@@ -159,9 +159,9 @@ void AcquisitionBlock::ClearOverrun(OpenFile &owner) {
     if (owner_ == &owner) overrunsCleared_ = published_.overruns;
 }
 
-ktz::FastStatusRecord AcquisitionBlock::Status(OpenFile &owner) {
+KtzFastStatusRecord AcquisitionBlock::Status(OpenFile &owner) {
     std::lock_guard lock(mutex_);
-    ktz::FastStatusRecord record{};
+    KtzFastStatusRecord record{};
     if (owner_ != &owner) return record;
     const Progress &p = published_;
     switch (phase_) {
@@ -405,7 +405,7 @@ void AcquisitionBlock::Describe(KtzSimAcquisition &info) {
     case Phase::Stopped: info.state = KTZSIM_ACQ_STOPPED; break;
     default: info.state = KTZSIM_ACQ_NONE; return;
     }
-    const ktz::FaiStartRequest &r = setup_.request;
+    const KtzFaiStartRequest &r = setup_.request;
     info.sampleCount = r.sampleCount;
     info.pacerDivisor = r.pacerDivisor;
     info.clockSource = r.clockSource;

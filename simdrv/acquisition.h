@@ -16,7 +16,7 @@
 #include <hostwin_driver.h>
 #include <ktz3649sim.h>
 
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -55,7 +55,7 @@ public:
     // acquisition is prepared or running, else 0.
     WORD Availability();
     // Checks and records a start; 0 or a start status number.
-    DWORD Start(OpenFile &owner, const ktz::FaiStartRequest &request);
+    DWORD Start(OpenFile &owner, const KtzFaiStartRequest &request);
     // The read of the buffer: starts a prepared acquisition of this open.
     // ERROR_IO_PENDING, or the error the read fails with.
     DWORD QueueRead(OpenFile &owner, HW_REQUEST &request);
@@ -64,7 +64,7 @@ public:
     // has stopped.
     void Stop(OpenFile &owner, bool terminate);
     void ClearOverrun(OpenFile &owner);
-    ktz::FastStatusRecord Status(OpenFile &owner);
+    KtzFastStatusRecord Status(OpenFile &owner);
     // The open is cleaned up: its acquisition ends as by terminate.
     void Release(OpenFile &owner);
 
@@ -91,7 +91,7 @@ private:
     };
     // What the start request asked for, fixed for the run.
     struct Setup {
-        ktz::FaiStartRequest request{};
+        KtzFaiStartRequest request{};
         std::vector<Entry> scan;
         DWORD count = 0;
         DWORD post = 0;           // post-trigger samples (mode 3)

@@ -1,6 +1,6 @@
 // The requests of fast input (availability, start, status, stop, terminate,
 // clear overrun and the read of the buffer), with their exact sizes.
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <cstring>
 
@@ -19,41 +19,40 @@ void Reply(HW_REQUEST &request, const Record &record, DWORD &bytes) {
 }  // namespace
 
 std::optional<DWORD> HandleAcquisitionRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes) {
-    using namespace ktz;
     AcquisitionBlock &engine = *file.device->card->Find<AcquisitionBlock>();
     if (request.kind == HW_REQUEST_READ) return engine.QueueRead(file, request);
     switch (request.code) {
-    case kIoctlFaiAvailability: {
+    case KTZ_IOCTL_FAI_AVAILABILITY: {
         if (!SizesAre(request, sizeof(WORD), sizeof(WORD))) return ERROR_INVALID_PARAMETER;
         Reply(request, engine.Availability(), bytes);
         return ERROR_SUCCESS;
     }
-    case kIoctlFaiStart: {
-        if (!SizesAre(request, sizeof(FaiStartRequest), sizeof(FaiStartRequest)))
+    case KTZ_IOCTL_FAI_START: {
+        if (!SizesAre(request, sizeof(KtzFaiStartRequest), sizeof(KtzFaiStartRequest)))
             return ERROR_INVALID_PARAMETER;
-        FaiStartRequest start;
+        KtzFaiStartRequest start;
         std::memcpy(&start, request.inBuffer, sizeof start);
         DWORD status = engine.TakeStatusReply(request.code);
         start.status = status ? status : engine.Start(file, start);
         Reply(request, start, bytes);
         return ERROR_SUCCESS;
     }
-    case kIoctlFaiStatus: {
-        if (!SizesAre(request, sizeof(FastStatusRecord), sizeof(FastStatusRecord)))
+    case KTZ_IOCTL_FAI_STATUS: {
+        if (!SizesAre(request, sizeof(KtzFastStatusRecord), sizeof(KtzFastStatusRecord)))
             return ERROR_INVALID_PARAMETER;
-        FastStatusRecord status = engine.Status(file);
+        KtzFastStatusRecord status = engine.Status(file);
         status.error = engine.TakeStatusReply(request.code);
         Reply(request, status, bytes);
         return ERROR_SUCCESS;
     }
-    case kIoctlFaiStop:
-    case kIoctlFaiTerminate:
-    case kIoctlFaiClearOverrun:
+    case KTZ_IOCTL_FAI_STOP:
+    case KTZ_IOCTL_FAI_TERMINATE:
+    case KTZ_IOCTL_FAI_CLEAR_OVERRUN:
         if (!SizesAre(request, 0, 0)) return ERROR_INVALID_PARAMETER;
-        if (request.code == kIoctlFaiClearOverrun)
+        if (request.code == KTZ_IOCTL_FAI_CLEAR_OVERRUN)
             engine.ClearOverrun(file);
         else
-            engine.Stop(file, request.code == kIoctlFaiTerminate);
+            engine.Stop(file, request.code == KTZ_IOCTL_FAI_TERMINATE);
         return ERROR_SUCCESS;
     default:
         return std::nullopt;

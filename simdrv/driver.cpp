@@ -1,12 +1,12 @@
 // The simulated KTZ3649S driver: detection of the cards, the found-device
 // records, one device object per configured device whose card is present,
 // the MapEntry values that name them, and request dispatch.
-#include <cstring>
 #include "driver.h"
 
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "acquisition.h"
@@ -14,26 +14,6 @@
 
 namespace sim {
 namespace {
-
-constexpr char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\KTZ3649S";
-constexpr char kMapEntryKey[] = "SYSTEM\\CurrentControlSet\\Services\\KTZDAQ\\MapEntry";
-
-// The kind code of a found-device record.
-constexpr DWORD kKindPci3649 = 0x9054;
-constexpr DWORD kKindPci3649L = 0x9050;
-
-// The found-device record of a detected card, as the service stores it.
-struct FoundDevice {
-    DWORD bus;
-    DWORD slot;
-    DWORD configured;  // non-zero: a device's settings name this card
-    DWORD baseAddress;
-    DWORD interrupt;
-    DWORD function;
-    DWORD kind;
-    DWORD reserved;
-};
-static_assert(sizeof(FoundDevice) == 32);
 
 // Request handlers, asked in turn.
 const RequestHandler kHandlers[] = {
@@ -55,9 +35,8 @@ Driver &TheDriver() {
 }
 
 bool IsRegisterCode(DWORD code) {
-    using namespace ktz;
-    return code == kIoctlReadByte || code == kIoctlReadWord || code == kIoctlWriteByte ||
-           code == kIoctlWriteWord;
+    return code == KTZ_IOCTL_READ_BYTE || code == KTZ_IOCTL_READ_WORD || code == KTZ_IOCTL_WRITE_BYTE ||
+           code == KTZ_IOCTL_WRITE_WORD;
 }
 
 void TraceRequest(DWORD device, DWORD code, DWORD error, unsigned kind) {
@@ -130,7 +109,7 @@ struct Configured {
 std::vector<Configured> ConfiguredDevices() {
     std::vector<Configured> configured;
     HKEY service;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_READ, &service) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KTZ_SERVICE_KEY, 0, KEY_READ, &service) != ERROR_SUCCESS)
         return configured;
     for (DWORD index = 0;; ++index) {
         char name[64];
@@ -163,17 +142,23 @@ HKEY CreateKey(const char *path) {
 // Records every detected card as FoundDevice0, 1, ... and drops older ones.
 void RecordFoundDevices(const std::vector<KtzSimCard> &cards,
                         const std::vector<Configured> &configured) {
-    HKEY key = CreateKey(kServiceKey);
+    HKEY key = CreateKey(KTZ_SERVICE_KEY);
     if (!key) return;
     for (DWORD index = 0;; ++index) {
         char name[32];
-        wsprintfA(name, "FoundDevice%d", static_cast<int>(index));
+        wsprintfA(name, KTZ_FOUND_DEVICE_FORMAT, static_cast<int>(index));
         if (index < cards.size()) {
             const KtzSimCard &card = cards[index];
-            FoundDevice found{card.bus, card.slot, 0, card.baseAddress, card.interrupt, 0,
-                              card.boardId == KTZSIM_PCI3649 ? kKindPci3649 : kKindPci3649L, 0};
+            // The driver's own words hold the card's base address and interrupt.
+            KtzFoundDevice found{card.bus,
+                                 card.slot,
+                                 0,
+                                 {card.baseAddress, card.interrupt, 0},
+                                 card.boardId == KTZSIM_PCI3649 ? DWORD(KTZ_CARD_KIND_PCI3649)
+                                                                : DWORD(KTZ_CARD_KIND_PCI3649L),
+                                 0};
             for (const auto &c : configured)
-                if (c.bus == card.bus && c.slot == card.slot) found.configured = 1;
+                if (c.bus == card.bus && c.slot == card.slot) found.Configured = 1;
             RegSetValueExA(key, name, 0, REG_BINARY, reinterpret_cast<const BYTE *>(&found),
                            sizeof found);
         } else if (RegDeleteValueA(key, name) != ERROR_SUCCESS) {
@@ -193,10 +178,10 @@ void PublishDevice(std::unique_ptr<DeviceObject> device, const KtzSimCard &card,
     for (int slot = 0; slot < kEventSlots; ++slot) {
         if (withheld >> slot & 1) continue;
         char name[96];
-        wsprintfA(name, "%s%u", kEventBaseNames[slot], device->number & 0xFFFFF);
+        wsprintfA(name, "%s%u", KtzEventBaseName(slot), device->number & 0xFFFFF);
         device->events[slot] = CreateEventA(nullptr, TRUE, FALSE, name);
     }
-    if (HKEY map = CreateKey(kMapEntryKey)) {
+    if (HKEY map = CreateKey(KTZ_MAPENTRY_KEY)) {
         char name[16];
         wsprintfA(name, "%u", device->number);
         RegSetValueExA(map, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(path),
@@ -204,7 +189,7 @@ void PublishDevice(std::unique_ptr<DeviceObject> device, const KtzSimCard &card,
         RegCloseKey(map);
     }
     char settings[128];
-    wsprintfA(settings, "%s\\Device%03d", kServiceKey, static_cast<int>(device->number));
+    wsprintfA(settings, KTZ_SERVICE_KEY KTZ_DEVICE_SUBKEY_FORMAT, static_cast<int>(device->number));
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, settings, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         DWORD base = card.baseAddress;
@@ -222,7 +207,7 @@ void Withdraw(DeviceObject &device) {
         event = nullptr;
     }
     HKEY map;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMapEntryKey, 0, KEY_SET_VALUE, &map) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KTZ_MAPENTRY_KEY, 0, KEY_SET_VALUE, &map) == ERROR_SUCCESS) {
         char name[16];
         wsprintfA(name, "%u", device.number);
         RegDeleteValueA(map, name);

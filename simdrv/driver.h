@@ -6,7 +6,7 @@
 
 #include <hostwin_driver.h>
 
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <atomic>
 #include <memory>
@@ -16,7 +16,7 @@
 
 namespace sim {
 
-constexpr int kEventSlots = ktz::kEventSlotCount;
+constexpr int kEventSlots = KTZ_EVENT_SLOT_COUNT;
 
 // One configured device that the driver serves.
 struct DeviceObject {
@@ -58,9 +58,5 @@ void SignalEnabledEvent(DeviceObject &device, int slot);
 // terminate, clear-flag), and the end of an open's output at its cleanup.
 std::optional<DWORD> HandleOutputRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes);
 void CleanupOutput(OpenFile &file);
-
-// The base names of the ten events of a device, in slot order; the device
-// number follows each.
-inline constexpr const auto &kEventBaseNames = ktz::kEventNames;
 
 }  // namespace sim

@@ -5,16 +5,19 @@
 #include <cmath>
 #include <cstdint>
 
+#include <ktz3649_driver.h>
+
 #include "driver.h"
 #include "lab.h"
 
 namespace sim {
 namespace {
 
-constexpr char kServiceName[] = "KTZ3649S";
-constexpr char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\KTZ3649S";
-constexpr char kSharedKey[] = "SYSTEM\\CurrentControlSet\\Services\\KTZDAQ";
-constexpr char kEventSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\System\\KTZ3649S";
+constexpr char kServiceName[] = KTZ_SERVICE_NAME;
+constexpr char kServiceKey[] = KTZ_SERVICE_KEY;
+constexpr char kSharedKey[] = KTZ_SHARED_KEY;
+constexpr char kEventSourceKey[] =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\System\\" KTZ_SERVICE_NAME;
 
 LONG SetNumber(HKEY key, const char *name, DWORD value) {
     return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value),
@@ -63,7 +66,7 @@ LONG WriteSettings(unsigned number, const KtzSimDeviceSettings &s) {
               s.numExpChan ? "With Exp. " : "", s.baseAddress & 0xFFFF);
     char path[128];
     HKEY key;
-    wsprintfA(path, "%s\\Device%03d", kSharedKey, static_cast<int>(number));
+    wsprintfA(path, "%s" KTZ_DEVICE_SUBKEY_FORMAT, kSharedKey, static_cast<int>(number));
     LONG rc = RecreateKey(path, &key);
     if (rc != ERROR_SUCCESS) return rc;
     SetText(key, "DeviceName", description);
@@ -72,7 +75,7 @@ LONG WriteSettings(unsigned number, const KtzSimDeviceSettings &s) {
     SetNumber(key, "BoardID", s.boardId);
     RegCloseKey(key);
 
-    wsprintfA(path, "%s\\Device%03d", kServiceKey, static_cast<int>(number));
+    wsprintfA(path, "%s" KTZ_DEVICE_SUBKEY_FORMAT, kServiceKey, static_cast<int>(number));
     rc = RecreateKey(path, &key);
     if (rc != ERROR_SUCCESS) return rc;
     SetText(key, "DeviceName", description);

@@ -242,7 +242,7 @@ WORD OutputBlock::Availability() const {
     return held_ ? 1 : 0;
 }
 
-void OutputBlock::Allocate(const OpenFile &file, ktz::DmaBufferRequest &request) {
+void OutputBlock::Allocate(const OpenFile &file, KtzDmaBufferRequest &request) {
     request.obtainedSize = 0;
     request.address = 0;
     request.status = 0;
@@ -288,7 +288,7 @@ DWORD OutputBlock::Load(DWORD first, DWORD count, const WORD *samples) {
 }
 
 DWORD OutputBlock::Start(OpenFile &file, HW_REQUEST &request, DWORD &bytes) {
-    ktz::FaoStartRequest start;
+    KtzFaoStartRequest start;
     std::memcpy(&start, request.inBuffer, sizeof start);
     Advance();
     DWORD status = startStatus_;
@@ -340,9 +340,9 @@ void OutputBlock::Terminate() {
     Complete(ERROR_OPERATION_ABORTED);
 }
 
-ktz::FastStatusRecord OutputBlock::Status() {
+KtzFastStatusRecord OutputBlock::Status() {
     Advance();
-    ktz::FastStatusRecord status{};
+    KtzFastStatusRecord status{};
     bool playing = (card_.Stored(kRegControl, 16) & kPlay) && level_ > 0;
     status.status1 = static_cast<WORD>((pending_ ? kOutputRunning : 0) |
                                        (playing ? kOutputPlaying : 0));
@@ -373,9 +373,9 @@ void OutputBlock::Cleanup(const OpenFile &file) {
 
 bool OutputBlock::SetStatusReply(DWORD code, DWORD status) {
     switch (code) {
-    case ktz::kIoctlDmaAllocate: allocateStatus_ = status; return true;
-    case ktz::kIoctlFaoStart: startStatus_ = status; return true;
-    case ktz::kIoctlFaoStatus: statusStatus_ = status; return true;
+    case KTZ_IOCTL_DMA_ALLOCATE: allocateStatus_ = status; return true;
+    case KTZ_IOCTL_FAO_START: startStatus_ = status; return true;
+    case KTZ_IOCTL_FAO_STATUS: statusStatus_ = status; return true;
     default: return false;
     }
 }

@@ -29,7 +29,7 @@
 
 #include <hostwin_driver.h>
 
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -72,7 +72,7 @@ public:
 
     // The driver's side; the card's lock is held.
     WORD Availability() const;
-    void Allocate(const OpenFile &file, ktz::DmaBufferRequest &request);
+    void Allocate(const OpenFile &file, KtzDmaBufferRequest &request);
     void Free();
     // Copies samples into the DMA buffer from sample index `first` on.
     DWORD Load(DWORD first, DWORD count, const WORD *samples);
@@ -81,7 +81,7 @@ public:
     DWORD Start(OpenFile &file, HW_REQUEST &request, DWORD &bytes);
     void Stop();
     void Terminate();
-    ktz::FastStatusRecord Status();
+    KtzFastStatusRecord Status();
     bool ClearFlag(DWORD code);
     void Cleanup(const OpenFile &file);
     // A status the DMA-buffer, start or status replies of this card carry

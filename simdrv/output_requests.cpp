@@ -1,7 +1,7 @@
 // The waveform-output requests, with their exact sizes, on the card's
 // output block; and the end of an open's output and DMA buffer at its
 // cleanup.
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <cstring>
 #include <mutex>
@@ -12,7 +12,6 @@
 namespace sim {
 namespace {
 
-using namespace ktz;
 
 // A card without analog outputs answers the requests with replies the
 // library reports, and has nothing to stop.
@@ -20,16 +19,16 @@ constexpr DWORD kStatusNoOutputs = 27;
 
 bool IsOutputCode(DWORD code) {
     switch (code) {
-    case kIoctlDmaAvailability:
-    case kIoctlDmaAllocate:
-    case kIoctlDmaFree:
-    case kIoctlFaoStartLoad:
-    case kIoctlFaoLoad:
-    case kIoctlFaoStart:
-    case kIoctlFaoStatus:
-    case kIoctlFaoStop:
-    case kIoctlFaoTerminate:
-    case kIoctlFaoClearFlag: return true;
+    case KTZ_IOCTL_DMA_AVAILABILITY:
+    case KTZ_IOCTL_DMA_ALLOCATE:
+    case KTZ_IOCTL_DMA_FREE:
+    case KTZ_IOCTL_FAO_START_LOAD:
+    case KTZ_IOCTL_FAO_LOAD:
+    case KTZ_IOCTL_FAO_START:
+    case KTZ_IOCTL_FAO_STATUS:
+    case KTZ_IOCTL_FAO_STOP:
+    case KTZ_IOCTL_FAO_TERMINATE:
+    case KTZ_IOCTL_FAO_CLEAR_FLAG: return true;
     default: return false;
     }
 }
@@ -51,15 +50,15 @@ DWORD Reply(HW_REQUEST &request, const T &value, DWORD &bytes) {
 // The requests of a card without outputs.
 DWORD WithoutOutputs(HW_REQUEST &request, DWORD &bytes) {
     switch (request.code) {
-    case kIoctlDmaAvailability: return Reply(request, WORD{0}, bytes);
-    case kIoctlDmaAllocate: {
-        DmaBufferRequest reply = In<DmaBufferRequest>(request);
+    case KTZ_IOCTL_DMA_AVAILABILITY: return Reply(request, WORD{0}, bytes);
+    case KTZ_IOCTL_DMA_ALLOCATE: {
+        KtzDmaBufferRequest reply = In<KtzDmaBufferRequest>(request);
         reply.obtainedSize = reply.address = 0;
         reply.status = kStatusNoOutputs;
         return Reply(request, reply, bytes);
     }
-    case kIoctlFaoStatus: {
-        FastStatusRecord status{};
+    case KTZ_IOCTL_FAO_STATUS: {
+        KtzFastStatusRecord status{};
         status.error = kStatusNoOutputs;
         return Reply(request, status, bytes);
     }
@@ -68,7 +67,7 @@ DWORD WithoutOutputs(HW_REQUEST &request, DWORD &bytes) {
 }
 
 DWORD Load(OutputBlock &output, HW_REQUEST &request) {
-    LoadRequest load = In<LoadRequest>(request);
+    KtzLoadRequest load = In<KtzLoadRequest>(request);
     // The output buffer is the application's sample array.
     if (static_cast<ULONGLONG>(request.outSize) != static_cast<ULONGLONG>(load.sampleCount) * 2 ||
         (load.sampleCount && !request.outBuffer))
@@ -80,16 +79,16 @@ DWORD Load(OutputBlock &output, HW_REQUEST &request) {
 // The expected sizes of each request: in, out.
 bool SizesFit(const HW_REQUEST &request) {
     switch (request.code) {
-    case kIoctlDmaAvailability: return SizesAre(request, sizeof(WORD), sizeof(WORD));
-    case kIoctlDmaAllocate:
-        return SizesAre(request, sizeof(DmaBufferRequest), sizeof(DmaBufferRequest));
-    case kIoctlFaoStart:
-        return SizesAre(request, sizeof(FaoStartRequest), sizeof(FaoStartRequest));
-    case kIoctlFaoStatus:
-        return SizesAre(request, sizeof(FastStatusRecord), sizeof(FastStatusRecord));
-    case kIoctlFaoClearFlag: return SizesAre(request, sizeof(DWORD), 0);
-    case kIoctlFaoStartLoad:
-    case kIoctlFaoLoad: return request.inSize == sizeof(LoadRequest) && request.inBuffer;
+    case KTZ_IOCTL_DMA_AVAILABILITY: return SizesAre(request, sizeof(WORD), sizeof(WORD));
+    case KTZ_IOCTL_DMA_ALLOCATE:
+        return SizesAre(request, sizeof(KtzDmaBufferRequest), sizeof(KtzDmaBufferRequest));
+    case KTZ_IOCTL_FAO_START:
+        return SizesAre(request, sizeof(KtzFaoStartRequest), sizeof(KtzFaoStartRequest));
+    case KTZ_IOCTL_FAO_STATUS:
+        return SizesAre(request, sizeof(KtzFastStatusRecord), sizeof(KtzFastStatusRecord));
+    case KTZ_IOCTL_FAO_CLEAR_FLAG: return SizesAre(request, sizeof(DWORD), 0);
+    case KTZ_IOCTL_FAO_START_LOAD:
+    case KTZ_IOCTL_FAO_LOAD: return request.inSize == sizeof(KtzLoadRequest) && request.inBuffer;
     default: return SizesAre(request, 0, 0);
     }
 }
@@ -104,20 +103,20 @@ std::optional<DWORD> HandleOutputRequest(OpenFile &file, HW_REQUEST &request, DW
     OutputBlock *output = card.Find<OutputBlock>();
     if (!output) return WithoutOutputs(request, bytes);
     switch (request.code) {
-    case kIoctlDmaAvailability: return Reply(request, output->Availability(), bytes);
-    case kIoctlDmaAllocate: {
-        DmaBufferRequest reply = In<DmaBufferRequest>(request);
+    case KTZ_IOCTL_DMA_AVAILABILITY: return Reply(request, output->Availability(), bytes);
+    case KTZ_IOCTL_DMA_ALLOCATE: {
+        KtzDmaBufferRequest reply = In<KtzDmaBufferRequest>(request);
         output->Allocate(file, reply);
         return Reply(request, reply, bytes);
     }
-    case kIoctlDmaFree: output->Free(); return ERROR_SUCCESS;
-    case kIoctlFaoStartLoad:
-    case kIoctlFaoLoad: return Load(*output, request);
-    case kIoctlFaoStart: return output->Start(file, request, bytes);
-    case kIoctlFaoStatus: return Reply(request, output->Status(), bytes);
-    case kIoctlFaoStop: output->Stop(); return ERROR_SUCCESS;
-    case kIoctlFaoTerminate: output->Terminate(); return ERROR_SUCCESS;
-    case kIoctlFaoClearFlag:
+    case KTZ_IOCTL_DMA_FREE: output->Free(); return ERROR_SUCCESS;
+    case KTZ_IOCTL_FAO_START_LOAD:
+    case KTZ_IOCTL_FAO_LOAD: return Load(*output, request);
+    case KTZ_IOCTL_FAO_START: return output->Start(file, request, bytes);
+    case KTZ_IOCTL_FAO_STATUS: return Reply(request, output->Status(), bytes);
+    case KTZ_IOCTL_FAO_STOP: output->Stop(); return ERROR_SUCCESS;
+    case KTZ_IOCTL_FAO_TERMINATE: output->Terminate(); return ERROR_SUCCESS;
+    case KTZ_IOCTL_FAO_CLEAR_FLAG:
         return output->ClearFlag(In<DWORD>(request)) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
     default: return std::nullopt;
     }

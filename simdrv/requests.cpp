@@ -1,5 +1,5 @@
 // Register access requests and the close request, with their exact sizes.
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <cstring>
 #include "driver.h"
@@ -29,12 +29,11 @@ bool SizesAre(const HW_REQUEST &request, DWORD in, DWORD out) {
 }
 
 std::optional<DWORD> HandleRegisterRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes) {
-    using namespace ktz;
     Card &card = *file.device->card;
     switch (request.code) {
-    case kIoctlReadByte:
-    case kIoctlReadWord: {
-        int width = request.code == kIoctlReadByte ? 8 : 16;
+    case KTZ_IOCTL_READ_BYTE:
+    case KTZ_IOCTL_READ_WORD: {
+        int width = request.code == KTZ_IOCTL_READ_BYTE ? 8 : 16;
         if (!SizesAre(request, sizeof(DWORD), static_cast<DWORD>(width / 8)))
             return ERROR_INVALID_PARAMETER;
         DWORD offset;
@@ -46,9 +45,9 @@ std::optional<DWORD> HandleRegisterRequest(OpenFile &file, HW_REQUEST &request, 
         TraceRegister(file, request.code, offset, width, false, value);
         return ERROR_SUCCESS;
     }
-    case kIoctlWriteByte:
-    case kIoctlWriteWord: {
-        int width = request.code == kIoctlWriteByte ? 8 : 16;
+    case KTZ_IOCTL_WRITE_BYTE:
+    case KTZ_IOCTL_WRITE_WORD: {
+        int width = request.code == KTZ_IOCTL_WRITE_BYTE ? 8 : 16;
         if (!SizesAre(request, static_cast<DWORD>(sizeof(DWORD) + width / 8), 0))
             return ERROR_INVALID_PARAMETER;
         DWORD offset;
@@ -61,7 +60,7 @@ std::optional<DWORD> HandleRegisterRequest(OpenFile &file, HW_REQUEST &request, 
         card.Write(static_cast<WORD>(offset), width, value);
         return ERROR_SUCCESS;
     }
-    case kIoctlClose:
+    case KTZ_IOCTL_CLOSE:
         if (!SizesAre(request, 0, 0)) return ERROR_INVALID_PARAMETER;
         return ERROR_SUCCESS;
     default:

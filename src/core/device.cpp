@@ -2,6 +2,8 @@
 // process-wide values.
 #include "core/device.h"
 
+#include <ktz3649_driver.h>
+
 #include <atomic>
 #include <mutex>
 #include <new>
@@ -9,7 +11,6 @@
 #include "config/registry_paths.h"
 #include "core/family_hooks.h"
 #include "core/kernel.h"
-#include "core/kernel_interface.h"
 #include "core/registers.h"
 #include "core/result.h"
 
@@ -171,7 +172,7 @@ DWORD WINAPI DeviceClose(KTZHANDLE *handleVar) {
     if (!device) return Bare(ErrInvalidHandle);
 
     CloseDeviceEvents(*device);
-    if (!KernelRequest(*device, kIoctlClose, nullptr, 0, nullptr, 0))
+    if (!KernelRequest(*device, KTZ_IOCTL_CLOSE, nullptr, 0, nullptr, 0))
         return DeviceError(*device, ErrKernelRequest);
 
     if (device->openCount > 1) {

@@ -1,29 +1,30 @@
 #include "core/registers.h"
 
+#include <ktz3649_driver.h>
+
 #include "core/device.h"
 #include "core/kernel.h"
-#include "core/kernel_interface.h"
 #include "core/result.h"
 
 namespace ktz {
 namespace {
 
 bool WriteByte(const DeviceRecord &device, DWORD offset, BYTE value) {
-    RegisterWriteByte request{offset, value};
-    return KernelRequest(device, kIoctlWriteByte, &request, sizeof request, nullptr, 0);
+    KtzRegisterWriteByte request{offset, value};
+    return KernelRequest(device, KTZ_IOCTL_WRITE_BYTE, &request, sizeof request, nullptr, 0);
 }
 
 bool WriteWord(const DeviceRecord &device, DWORD offset, WORD value) {
-    RegisterWriteWord request{offset, value};
-    return KernelRequest(device, kIoctlWriteWord, &request, sizeof request, nullptr, 0);
+    KtzRegisterWriteWord request{offset, value};
+    return KernelRequest(device, KTZ_IOCTL_WRITE_WORD, &request, sizeof request, nullptr, 0);
 }
 
 bool ReadByte(const DeviceRecord &device, DWORD offset, BYTE *value) {
-    return KernelRequest(device, kIoctlReadByte, &offset, sizeof offset, value, sizeof *value);
+    return KernelRequest(device, KTZ_IOCTL_READ_BYTE, &offset, sizeof offset, value, sizeof *value);
 }
 
 bool ReadWord(const DeviceRecord &device, DWORD offset, WORD *value) {
-    return KernelRequest(device, kIoctlReadWord, &offset, sizeof offset, value, sizeof *value);
+    return KernelRequest(device, KTZ_IOCTL_READ_WORD, &offset, sizeof offset, value, sizeof *value);
 }
 
 // The bare result of a failed port function, from the system's last error.

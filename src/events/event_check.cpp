@@ -1,8 +1,8 @@
 // Waiting for the next event of a device, on the caller's thread.
 #include <ktz3649.h>
+#include <ktz3649_driver.h>
 
 #include "core/device.h"
-#include "core/kernel_interface.h"
 #include "core/result.h"
 #include "fai/fai.h"
 
@@ -30,7 +30,7 @@ DWORD Check(KTZHANDLE handle, DeviceRecord &device, WORD *eventType, DWORD timeo
         *eventType = 0;  // a disabled slot's event stays signalled
         return kSuccess;
     }
-    *eventType = kEventTypeCodes[slot];
+    *eventType = KtzEventTypeCode(slot);
     ResetEvent(events.eventHandles[slot]);
     if (slot == kInputEndedSlot && device.fai.faiRunning) {
         FaiTerminate(device);

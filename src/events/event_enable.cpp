@@ -1,10 +1,10 @@
 // Choosing the events an application wants, and opening the driver's named
 // events of the device.
 #include <ktz3649.h>
+#include <ktz3649_driver.h>
 
 #include "core/device.h"
 #include "core/kernel.h"
-#include "core/kernel_interface.h"
 #include "core/result.h"
 #include "events/events.h"
 
@@ -16,13 +16,13 @@ constexpr WORD kLastInputType = 15;
 constexpr DWORD kEventNumberMask = 0xFFFFF;
 
 void SetFlags(EventState &events, WORD type, WORD enabled) {
-    if (type < kFirstOutputEventType) {
+    if (type < KTZ_FIRST_OUTPUT_EVENT_TYPE) {
         for (int slot = 0; slot < kInputSlots; ++slot)
-            if (kEventTypeCodes[slot] & type) events.eventFlags[slot] = enabled;
+            if (KtzEventTypeCode(slot) & type) events.eventFlags[slot] = enabled;
         return;
     }
     for (int slot = kInputSlots; slot < kEventSlots; ++slot)
-        if (kEventTypeCodes[slot] == type) events.eventFlags[slot] = enabled;
+        if (KtzEventTypeCode(slot) == type) events.eventFlags[slot] = enabled;
 }
 
 }  // namespace
@@ -32,7 +32,7 @@ DWORD OpenDeviceEvents(DeviceRecord &device) {
     for (int slot = 0; slot < kEventSlots; ++slot) {
         if (events.eventHandles[slot]) continue;
         char name[96];
-        wsprintfA(name, "%s%u", kEventNames[slot], device.deviceNumber & kEventNumberMask);
+        wsprintfA(name, "%s%u", KtzEventBaseName(slot), device.deviceNumber & kEventNumberMask);
         events.eventHandles[slot] = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
         if (!events.eventHandles[slot]) return Bare(ErrEventCreate);
     }
@@ -53,15 +53,15 @@ DWORD WINAPI EnableEvent(KTZHANDLE handle, WORD eventType, WORD enabled, WORD co
     events.eventEnabled = enabled;
     events.eventType = eventType;
     events.eventCount = count;
-    if (eventType < kFirstOutputEventType && eventType > kLastInputType)
+    if (eventType < KTZ_FIRST_OUTPUT_EVENT_TYPE && eventType > kLastInputType)
         return DeviceError(*device, ErrInvalidEventType);
 
     if (!events.eventsOpened) {
         for (HANDLE &event : events.eventHandles) event = nullptr;
         events.eventsOpened = 1;
     }
-    EventEnableRequest request{eventType, enabled};
-    if (!KernelRequest(*device, kIoctlEventEnable, &request, sizeof request, nullptr, 0))
+    KtzEventEnableRequest request{eventType, enabled};
+    if (!KernelRequest(*device, KTZ_IOCTL_EVENT_ENABLE, &request, sizeof request, nullptr, 0))
         return DeviceError(*device, ErrEventEnable);
     if (OpenDeviceEvents(*device) != kSuccess) return DeviceError(*device, ErrEventCreate);
     return kSuccess;

@@ -1,10 +1,10 @@
 // A running acquisition: the driver's progress, its overrun condition, and
 // the end of the acquisition by stop or terminate.
 #include <ktz3649.h>
+#include <ktz3649_driver.h>
 
 #include "core/device.h"
 #include "core/kernel.h"
-#include "core/kernel_interface.h"
 #include "core/result.h"
 #include "fai/fai.h"
 
@@ -27,7 +27,7 @@ void FaiStop(DeviceRecord &device) {
     FaiState &fai = device.fai;
     fai.faiClaimed = 0;
     if (!fai.faiRunning) return;
-    KernelRequest(device, kIoctlFaiStop, nullptr, 0, nullptr, 0);
+    KernelRequest(device, KTZ_IOCTL_FAI_STOP, nullptr, 0, nullptr, 0);
     // Only one of two racing ends releases the run.
     if (fai.faiRunning.exchange(0)) ReleaseRun(device);
 }
@@ -36,7 +36,7 @@ void FaiTerminate(DeviceRecord &device) {
     FaiState &fai = device.fai;
     fai.faiClaimed = 0;
     if (!fai.faiRunning.exchange(0)) return;
-    KernelRequest(device, kIoctlFaiTerminate, nullptr, 0, nullptr, 0);
+    KernelRequest(device, KTZ_IOCTL_FAI_TERMINATE, nullptr, 0, nullptr, 0);
     ReleaseRun(device);
 }
 
@@ -52,8 +52,8 @@ DWORD WINAPI FAICheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *cou
     if (!device) return Bare(ErrInvalidHandle);
     if (!stopped || !status1 || !count || !status2 || !status3)
         return DeviceError(*device, ErrInvalidParameter);
-    FastStatusRecord record{};
-    KernelRequest(*device, kIoctlFaiStatus, &record, sizeof record, &record, sizeof record);
+    KtzFastStatusRecord record{};
+    KernelRequest(*device, KTZ_IOCTL_FAI_STATUS, &record, sizeof record, &record, sizeof record);
     if (record.error != 0) return DeviceStatus(*device, record.error);
     *stopped = 0;
     *status1 = record.status1;
@@ -66,7 +66,7 @@ DWORD WINAPI FAICheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *cou
 DWORD WINAPI ClearOverrun(KTZHANDLE handle) {
     DeviceRecord *device = FindOpenDevice(handle);
     if (!device) return Bare(ErrInvalidHandle);
-    KernelRequest(*device, kIoctlFaiClearOverrun, nullptr, 0, nullptr, 0);
+    KernelRequest(*device, KTZ_IOCTL_FAI_CLEAR_OVERRUN, nullptr, 0, nullptr, 0);
     return kSuccess;
 }
 

@@ -2,12 +2,12 @@
 // range queue, the start request to the kernel driver and the overlapped
 // read of the whole buffer; and the FIFO depth.
 #include <ktz3649.h>
+#include <ktz3649_driver.h>
 
 #include "ai/ai_convert.h"
 #include "ai/gain.h"
 #include "core/device.h"
 #include "core/kernel.h"
-#include "core/kernel_interface.h"
 #include "core/registers.h"
 #include "core/result.h"
 #include "fai/fai.h"
@@ -95,7 +95,7 @@ WORD TriggerLevelCode(float level) {
 // Asks the driver to stop writing into the buffer of a start it accepted
 // but whose read could not be queued.
 void AbandonStart(const DeviceRecord &device) {
-    KernelRequest(device, kIoctlFaiTerminate, nullptr, 0, nullptr, 0);
+    KernelRequest(device, KTZ_IOCTL_FAI_TERMINATE, nullptr, 0, nullptr, 0);
 }
 
 struct StartArguments {
@@ -133,7 +133,7 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     if (fai.faiClaimed) return DeviceError(device, ErrAcquisitionRunning);
     fai.faiClaimed = 1;  // stays set on every failure from here on
 
-    KernelRequest(device, kIoctlFaiAvailability, &fai.faiAvailWord, sizeof fai.faiAvailWord,
+    KernelRequest(device, KTZ_IOCTL_FAI_AVAILABILITY, &fai.faiAvailWord, sizeof fai.faiAvailWord,
                   &fai.faiAvailWord, sizeof fai.faiAvailWord);
     if (fai.faiAvailWord != 0) return DeviceError(device, ErrDmaBusy);
 
@@ -160,7 +160,7 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     ProgramQueue(device, start, stop);
     fai.aiPacerDivisor = PacerDivisor(a.sampleRate);
 
-    FaiStartRequest request{};
+    KtzFaiStartRequest request{};
     request.eventEnabled = device.events.eventEnabled;
     request.eventType = device.events.eventType;
     request.eventCount = device.events.eventCount;
@@ -175,7 +175,7 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     request.clockSource = a.clockSource;
     request.option2 = a.option2;
     request.multiplexer = MuxWord(stop, start);
-    KernelRequest(device, kIoctlFaiStart, &request, sizeof request, &request, sizeof request);
+    KernelRequest(device, KTZ_IOCTL_FAI_START, &request, sizeof request, &request, sizeof request);
     if (request.status != 0) return DeviceStatus(device, request.status);
 
     OVERLAPPED &read = fai.faiReadRequest;

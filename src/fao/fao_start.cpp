@@ -2,11 +2,11 @@
 // to it, the FIFO probe, and the start request that stays pending while the
 // output runs.
 #include <ktz3649.h>
+#include <ktz3649_driver.h>
 
 #include "ao/ao_range.h"
 #include "core/device.h"
 #include "core/kernel.h"
-#include "core/kernel_interface.h"
 #include "core/registers.h"
 #include "core/result.h"
 #include "fao/fao_internal.h"
@@ -73,7 +73,7 @@ bool StartStillPending(DeviceRecord &device) {
 
 void SendLoad(const DeviceRecord &device, DWORD code, WORD *samples, DWORD loadArgument,
               DWORD sampleCount) {
-    LoadRequest load{};
+    KtzLoadRequest load{};
     load.one = 1;
     load.samples = reinterpret_cast<ULONG_PTR>(samples);
     load.loadArgument = loadArgument;
@@ -93,7 +93,7 @@ DWORD FindOutputDevice(KTZHANDLE handle, DeviceRecord **device) {
 }
 
 void FreeDmaBuffer(const DeviceRecord &device, DWORD *address) {
-    KernelRequest(device, kIoctlDmaFree, nullptr, 0, nullptr, 0);
+    KernelRequest(device, KTZ_IOCTL_DMA_FREE, nullptr, 0, nullptr, 0);
     *address = 0;
 }
 
@@ -107,7 +107,7 @@ DWORD WINAPI FAODmaStartLoad(KTZHANDLE handle, WORD, WORD *samples, DWORD loadAr
                              DWORD sampleCount) {
     DeviceRecord *device;
     if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
-    SendLoad(*device, kIoctlFaoStartLoad, samples, loadArgument, sampleCount);
+    SendLoad(*device, KTZ_IOCTL_FAO_START_LOAD, samples, loadArgument, sampleCount);
     return kSuccess;
 }
 
@@ -115,7 +115,7 @@ DWORD WINAPI FAOLoad(KTZHANDLE handle, WORD, WORD *samples, DWORD loadArgument,
                      DWORD sampleCount) {
     DeviceRecord *device = FindOpenDevice(handle);
     if (!device) return Bare(ErrInvalidHandle);
-    SendLoad(*device, kIoctlFaoLoad, samples, loadArgument, sampleCount);
+    SendLoad(*device, KTZ_IOCTL_FAO_LOAD, samples, loadArgument, sampleCount);
     return kSuccess;
 }
 
@@ -128,14 +128,14 @@ DWORD WINAPI AllocateDMABuffer(KTZHANDLE handle, WORD mode, DWORD size, DWORD *s
     DeviceRecord *device = FindOpenDevice(handle);
     if (!device) return Bare(ErrInvalidHandle);
     WORD &avail = device->fao.aoAvailWord;
-    KernelRequest(*device, kIoctlDmaAvailability, &avail, sizeof avail, &avail, sizeof avail);
+    KernelRequest(*device, KTZ_IOCTL_DMA_AVAILABILITY, &avail, sizeof avail, &avail, sizeof avail);
     if (avail != 0) return DeviceError(*device, ErrDmaBusy);
     if (!sizeObtained || !address) return DeviceError(*device, ErrInvalidParameter);
 
-    DmaBufferRequest request{};
+    KtzDmaBufferRequest request{};
     request.mode = mode;
     request.requestedSize = size;
-    KernelRequest(*device, kIoctlDmaAllocate, &request, sizeof request, &request, sizeof request);
+    KernelRequest(*device, KTZ_IOCTL_DMA_ALLOCATE, &request, sizeof request, &request, sizeof request);
     *sizeObtained = request.obtainedSize;
     *address = request.address;
     if (request.status != 0) return DeviceStatus(*device, request.status);
@@ -173,8 +173,8 @@ DWORD WINAPI FAODmaStart(KTZHANDLE handle, WORD option, DWORD rate, WORD channel
 
     // With an external clock the rate may be 0: the divisor is then 0 too.
     WORD divisor = rate ? static_cast<WORD>(kPacerClockHz / rate) : 0;
-    FaoStartRequest &request = fao.startRequest;
-    request = FaoStartRequest{};
+    KtzFaoStartRequest &request = fao.startRequest;
+    request = KtzFaoStartRequest{};
     request.eventEnabled = device->events.eventEnabled;
     request.eventType = device->events.eventType;
     request.eventCount = device->events.eventCount;
@@ -187,7 +187,7 @@ DWORD WINAPI FAODmaStart(KTZHANDLE handle, WORD option, DWORD rate, WORD channel
 
     if (DWORD rc = FAODmaStartLoad(handle, 0, samples, 0, sampleCount)) return rc;
     // Pending while the output runs; the driver completes it at the end.
-    KernelRequest(*device, kIoctlFaoStart, &request, sizeof request, &request, sizeof request,
+    KernelRequest(*device, KTZ_IOCTL_FAO_START, &request, sizeof request, &request, sizeof request,
                   &fao.startBytes, &fao.startOverlapped);
     fao.faoRunning = 1;
     if (request.status != 0) return DeviceStatus(*device, request.status);

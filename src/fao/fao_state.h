@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "core/kernel_interface.h"
+#include <ktz3649_driver.h>
 
 namespace ktz {
 
@@ -15,7 +15,7 @@ struct FaoState {
     DWORD sampleCount = 0;
     WORD faoClockSource = 0;
     WORD aoAvailWord = 0;
-    FaoStartRequest startRequest = {};  // kept here: the driver completes it later
+    KtzFaoStartRequest startRequest = {};  // kept here: the driver completes it later
     DWORD startBytes = 0;
     WORD aoPacerDivisor = 0;
     DWORD faoDmaBuffer = 0;

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include <ktz3649.h>
+#include <ktz3649_driver.h>
 
 #include "ao/ao_range.h"
 #include "core/device.h"
 #include "core/kernel.h"
-#include "core/kernel_interface.h"
 #include "core/result.h"
 #include "fao/fao_internal.h"
 
@@ -20,9 +20,9 @@ namespace {
 constexpr DWORD kFlagCodes[] = {10245, 10246, 10247};
 
 // The driver's progress record; the request's own result is not consulted.
-DWORD ReadStatus(const DeviceRecord &device, FastStatusRecord *status) {
-    *status = FastStatusRecord{};
-    KernelRequest(device, kIoctlFaoStatus, status, sizeof *status, status, sizeof *status);
+DWORD ReadStatus(const DeviceRecord &device, KtzFastStatusRecord *status) {
+    *status = KtzFastStatusRecord{};
+    KernelRequest(device, KTZ_IOCTL_FAO_STATUS, status, sizeof *status, status, sizeof *status);
     if (status->error != 0) return DeviceStatus(device, status->error);
     return kSuccess;
 }
@@ -40,7 +40,7 @@ DWORD WINAPI FAOCheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *cou
     if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
     if (!stopped || !status1 || !count || !zero || !status3)
         return DeviceError(*device, ErrInvalidParameter);
-    FastStatusRecord status;
+    KtzFastStatusRecord status;
     if (DWORD rc = ReadStatus(*device, &status)) return rc;
     *stopped = 0;
     *status1 = status.status1;
@@ -56,7 +56,7 @@ DWORD WINAPI FAOCheckEx(KTZHANDLE handle, WORD *stopped, WORD *status1, WORD *st
     if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
     if (!stopped || !status1 || !status3 || !count || !status2)
         return DeviceError(*device, ErrInvalidParameter);
-    FastStatusRecord status;
+    KtzFastStatusRecord status;
     if (DWORD rc = ReadStatus(*device, &status)) return rc;
     *stopped = 0;
     *status1 = status.status1;
@@ -71,7 +71,7 @@ DWORD WINAPI ClearFlag(KTZHANDLE handle, DWORD flagCode) {
     if (!device) return Bare(ErrInvalidHandle);
     if (std::find(std::begin(kFlagCodes), std::end(kFlagCodes), flagCode) == std::end(kFlagCodes))
         return Bare(ErrInvalidParameter);
-    KernelRequest(*device, kIoctlFaoClearFlag, &flagCode, sizeof flagCode, nullptr, 0);
+    KernelRequest(*device, KTZ_IOCTL_FAO_CLEAR_FLAG, &flagCode, sizeof flagCode, nullptr, 0);
     return kSuccess;
 }
 

@@ -1,10 +1,10 @@
 // Ending a waveform output: stop (the DMA buffer stays), terminate (the
 // buffer is freed and the card's FIFO drains), and the drain thread.
 #include <ktz3649.h>
+#include <ktz3649_driver.h>
 
 #include "core/device.h"
 #include "core/kernel.h"
-#include "core/kernel_interface.h"
 #include "core/registers.h"
 #include "core/result.h"
 #include "fao/fao_internal.h"
@@ -65,7 +65,7 @@ void TerminateOutput(DeviceRecord &device) {
     FaoState &fao = device.fao;
     if (fao.faoRunning) {
         fao.faoRunning = 0;
-        KernelRequest(device, kIoctlFaoTerminate, nullptr, 0, nullptr, 0);
+        KernelRequest(device, KTZ_IOCTL_FAO_TERMINATE, nullptr, 0, nullptr, 0);
         CloseStartEvent(fao);
     }
     if (fao.faoDmaBuffer) FreeDmaBuffer(device, &fao.faoDmaBuffer);
@@ -96,7 +96,7 @@ DWORD WINAPI FAOStop(KTZHANDLE handle) {
     if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
     FaoState &fao = device->fao;
     if (fao.faoRunning) {
-        KernelRequest(*device, kIoctlFaoStop, nullptr, 0, nullptr, 0);
+        KernelRequest(*device, KTZ_IOCTL_FAO_STOP, nullptr, 0, nullptr, 0);
         fao.faoRunning = 0;
         CloseStartEvent(fao);
     }

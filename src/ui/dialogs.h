@@ -12,11 +12,6 @@
 
 namespace ktz {
 
-static_assert(sizeof(KtzFoundDevice) == 32);
-
-// The card kind code of a PCI-3649 in a found-device record.
-constexpr DWORD kCardKindPci3649 = 0x9054;
-
 // The found-device record of the configuration context: the card that the
 // settings dialog assigns to a device without one. (The context's device
 // number and default board ID are the current values of core/device.h.)

@@ -24,7 +24,7 @@ void FreeFoundList() {
 // *size; false when the value is missing or longer than a record.
 bool QueryFoundDevice(HKEY key, DWORD index, KtzFoundDevice *record, DWORD *size) {
     char name[32];
-    wsprintfA(name, "FoundDevice%d", static_cast<int>(index));
+    wsprintfA(name, KTZ_FOUND_DEVICE_FORMAT, static_cast<int>(index));
     std::memset(record, 0, sizeof *record);
     *size = sizeof *record;
     return RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(record),
@@ -90,7 +90,7 @@ INT_PTR CALLBACK ConfigProcFoundDev(HWND dialog, UINT message, WPARAM wParam, LP
             const KtzFoundDevice &card = *FoundDeviceEntry(foundList, index);
             char line[96];
             wsprintfA(line, "%s Bus: %03XH, Slot: %03XH",
-                      card.CardKind == kCardKindPci3649 ? "PCI-3649" : "PCI-3649L",
+                      card.CardKind == KTZ_CARD_KIND_PCI3649 ? "PCI-3649" : "PCI-3649L",
                       static_cast<UINT>(card.BusNumber), static_cast<UINT>(card.SlotNumber));
             SendDlgItemMessageA(dialog, IDC_FOUND_LIST, LB_ADDSTRING, 0,
                                 reinterpret_cast<LPARAM>(line));

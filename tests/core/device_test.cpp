@@ -3,7 +3,7 @@
 #include <ktz3649.h>
 
 #include <core/device.h>
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include "lab_fixture.h"
 
@@ -134,7 +134,7 @@ TEST_F(DeviceOpenTest, UnknownBoardRefusedAtResetLeavesNothingListed) {
 TEST_F(DeviceOpenTest, RejectedCloseRequestKeepsTheRecordOpen) {
     Install(0);
     KTZHANDLE handle = Open(0);
-    KtzSimFailRequest(ktz::kIoctlClose, ERROR_GEN_FAILURE, 1);
+    KtzSimFailRequest(KTZ_IOCTL_CLOSE, ERROR_GEN_FAILURE, 1);
     KTZHANDLE copy = handle;
     EXPECT_EQ(DeviceClose(&copy), 0x1064u);
     EXPECT_EQ(copy, handle);
@@ -144,7 +144,7 @@ TEST_F(DeviceOpenTest, RejectedCloseRequestKeepsTheRecordOpen) {
     KTZHANDLE second = Open(0);
     KtzSimTraceClear();
     Close(second);
-    EXPECT_EQ(RequestCount(ktz::kIoctlClose), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_CLOSE), 1u);
 }
 
 TEST_F(DeviceOpenTest, ClosingTheMiddleOfThreeKeepsTheOthers) {

@@ -2,7 +2,7 @@
 #include <ktz3649.h>
 
 #include <core/device.h>
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 #include <core/registers.h>
 
 #include "lab_fixture.h"
@@ -40,11 +40,11 @@ TEST_F(PortTest, FailedRequestMapsTheLastError) {
                  {31, 106}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.lastError);
-        KtzSimFailRequest(ktz::kIoctlReadByte, c.lastError, 1);
+        KtzSimFailRequest(KTZ_IOCTL_READ_BYTE, c.lastError, 1);
         WORD value = 0x7777;
         EXPECT_EQ(ReadPortByte(handle_, 0xE028, &value), c.result);
         EXPECT_EQ(value, 0x7777);
-        KtzSimFailRequest(ktz::kIoctlWriteWord, c.lastError, 1);
+        KtzSimFailRequest(KTZ_IOCTL_WRITE_WORD, c.lastError, 1);
         EXPECT_EQ(WritePortWord(handle_, 0xE028, 1), c.result);
     }
 }
@@ -69,10 +69,10 @@ TEST_F(PortTest, BadHandlesAndNullResultsSendNothing) {
 TEST_F(PortTest, PrimitivesIgnoreFailures) {
     auto &device = *ktz::FindOpenDevice(handle_);
     ktz::CardWriteWord(device, 40, 0x1234);
-    KtzSimFailRequest(ktz::kIoctlReadWord, ERROR_GEN_FAILURE, 1);
+    KtzSimFailRequest(KTZ_IOCTL_READ_WORD, ERROR_GEN_FAILURE, 1);
     EXPECT_EQ(ktz::CardReadWord(device, 40), 0);
     EXPECT_EQ(ktz::CardReadWord(device, 40), 0x1234);
-    KtzSimFailRequest(ktz::kIoctlWriteByte, ERROR_GEN_FAILURE, 1);
+    KtzSimFailRequest(KTZ_IOCTL_WRITE_BYTE, ERROR_GEN_FAILURE, 1);
     ktz::CardWriteByte(device, 40, 0x99);  // vanishes
     EXPECT_EQ(ktz::CardReadByte(device, 40), 0x34);
 }

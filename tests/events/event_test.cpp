@@ -10,7 +10,6 @@
 namespace ktztest {
 namespace {
 
-using ktz::kIoctlEventEnable;
 
 constexpr WORD kTimedOut = 0xFFFF;
 
@@ -22,7 +21,7 @@ protected:
     }
     // The driver's event of a slot, opened by its name as anyone may.
     static HANDLE Named(int slot, unsigned device = 0) {
-        std::string name = ktz::kEventNames[slot] + std::to_string(device);
+        std::string name = KtzEventBaseName(slot) + std::to_string(device);
         return OpenEventA(EVENT_ALL_ACCESS, FALSE, name.c_str());
     }
     static std::vector<WORD> Flags(KTZHANDLE handle) {
@@ -58,7 +57,7 @@ TEST_F(EventTest, EnableFlagsTheSlotsOfTheType) {
         EXPECT_EQ(events.eventType, c.type);
         EXPECT_EQ(events.eventEnabled, c.enabled);
         EXPECT_EQ(events.eventCount, 33);
-        EXPECT_EQ(RequestCount(kIoctlEventEnable), c.requests);
+        EXPECT_EQ(RequestCount(KTZ_IOCTL_EVENT_ENABLE), c.requests);
         EXPECT_EQ(events.eventsOpened, c.expected == 0 ? 1 : 0);
         for (HANDLE event : events.eventHandles) EXPECT_EQ(event != nullptr, c.expected == 0);
         Close(handle);
@@ -78,7 +77,7 @@ TEST_F(EventTest, LaterCallsChangeOnlyTheirSlots) {
 TEST_F(EventTest, FailuresOfTheDriver) {
     // The driver rejects the enable request.
     KTZHANDLE handle = OpenDevice();
-    KtzSimFailRequest(kIoctlEventEnable, ERROR_GEN_FAILURE, 1);
+    KtzSimFailRequest(KTZ_IOCTL_EVENT_ENABLE, ERROR_GEN_FAILURE, 1);
     EXPECT_EQ(EnableEvent(handle, 1, 1, 0), 0x106Fu);
     EXPECT_EQ(Record(handle).events.eventsOpened, 1);
     EXPECT_EQ(Record(handle).events.eventHandles[0], nullptr);
@@ -170,14 +169,14 @@ TEST_F(EventTest, InputEndedTerminatesTheAcquisition) {
     EXPECT_EQ(fai.faiClaimed, 0);
     EXPECT_EQ(fai.faiReadRequest.hEvent, nullptr);
     EXPECT_EQ(HwGlobalLockCount(lastBuffer_), 0u);
-    EXPECT_EQ(RequestCount(ktz::kIoctlFaiTerminate), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_TERMINATE), 1u);
 
     // Signalled again with nothing running, it is only reported.
     HANDLE ended = Named(2);
     SetEvent(ended);
     KtzSimTraceClear();
     EXPECT_EQ(NextEvent(handle, 0), 4);
-    EXPECT_EQ(RequestCount(ktz::kIoctlFaiTerminate), 0u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_TERMINATE), 0u);
     CloseHandle(ended);
 }
 

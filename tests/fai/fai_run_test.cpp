@@ -12,8 +12,6 @@
 namespace ktztest {
 namespace {
 
-using ktz::kIoctlFaiStop;
-using ktz::kIoctlFaiTerminate;
 
 constexpr WORD kInterrupt = 1, kBufferChange = 2, kEnded = 4, kOverrun = 8;
 
@@ -32,9 +30,9 @@ protected:
         return start;
     }
 
-    ktz::FastStatusRecord Status() {
+    KtzFastStatusRecord Status() {
         WORD zero = 9;
-        ktz::FastStatusRecord s{};
+        KtzFastStatusRecord s{};
         EXPECT_EQ(FAICheck(handle_, &zero, &s.status1, &s.count, &s.status2, &s.status3), 0u);
         EXPECT_EQ(zero, 0);
         return s;
@@ -90,14 +88,14 @@ TEST_F(FaiRunTest, SixteenChannelScanInVoltsWithinACodeOfTheTruth) {
     DWORD bytes = 0;
     EXPECT_EQ(ReadResult(&bytes), 0u);
     EXPECT_EQ(bytes, n * 2);
-    ktz::FastStatusRecord status = Status();
+    KtzFastStatusRecord status = Status();
     EXPECT_EQ(status.status1, 3);
     EXPECT_EQ(status.count, n);
 }
 
 TEST_F(FaiRunTest, ExternalClockFillsTheBufferOnceAndEnds) {
     ASSERT_EQ(Start(handle_, External(8)), 0u);
-    ktz::FastStatusRecord status = Status();
+    KtzFastStatusRecord status = Status();
     EXPECT_EQ(status.status1, 2);
     EXPECT_EQ(status.count, 0u);
     EXPECT_EQ(status.status2, 0);
@@ -123,7 +121,7 @@ TEST_F(FaiRunTest, ExternalClockFillsTheBufferOnceAndEnds) {
     KtzSimTraceClear();
     EXPECT_EQ(FAIStop(handle_), 0u);
     EXPECT_EQ(FAIStop(handle_), 0u);
-    EXPECT_EQ(RequestCount(kIoctlFaiStop), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_STOP), 1u);
     EXPECT_EQ(Record(handle_).fai.faiClaimed, 0);
     EXPECT_EQ(Status().status1, 3);  // the driver still knows it ended
 }
@@ -140,7 +138,7 @@ TEST_F(FaiRunTest, CheckRefusesNullOutputsAndPassesKernelErrors) {
     EXPECT_TRUE(Trace().empty());
     EXPECT_EQ(count, 7u);
 
-    KtzSimSetStatusReply(0, ktz::kIoctlFaiStatus, 55, 1);
+    KtzSimSetStatusReply(0, KTZ_IOCTL_FAI_STATUS, 55, 1);
     EXPECT_EQ(FAICheck(handle_, &w[0], &w[1], &count, &w[2], &w[3]), 0x1000u + 55);
     EXPECT_EQ(w[0], 7);
     EXPECT_EQ(count, 7u);
@@ -155,7 +153,7 @@ TEST_F(FaiRunTest, StartOnTriggerKeepsNothingBeforeIt) {
     start.triggerMode = 1;
     ASSERT_EQ(Start(handle_, start), 0u);
     ASSERT_EQ(KtzSimPulseExternalClock(0, 3), 0);
-    ktz::FastStatusRecord status = Status();
+    KtzFastStatusRecord status = Status();
     EXPECT_EQ(status.status1, 1);
     EXPECT_EQ(status.count, 0u);
     ASSERT_EQ(KtzSimFireAcquisitionTrigger(0), 0);
@@ -175,7 +173,7 @@ TEST_F(FaiRunTest, StopKeepsTheSamplesSoFarAndTerminateCancels) {
         auto &read = Record(handle_).fai.faiReadRequest;
         KtzSimTraceClear();
         EXPECT_EQ(terminate ? FAITerminate(handle_) : FAIStop(handle_), 0u);
-        EXPECT_EQ(RequestCount(terminate ? kIoctlFaiTerminate : kIoctlFaiStop), 1u);
+        EXPECT_EQ(RequestCount(terminate ? KTZ_IOCTL_FAI_TERMINATE : KTZ_IOCTL_FAI_STOP), 1u);
         EXPECT_EQ(read.hEvent, nullptr);
         DWORD bytes = 0;
         EXPECT_EQ(ReadResult(&bytes), terminate ? DWORD{ERROR_OPERATION_ABORTED} : 0u);
@@ -202,7 +200,7 @@ TEST_F(FaiRunTest, OverrunWhenAHalfIsRewrittenBeforeItsChangeIsTaken) {
     ASSERT_EQ(KtzSimPulseExternalClock(0, 8), 0);  // both halves, nobody takes them
     EXPECT_EQ(Status().status3, 0);
     ASSERT_EQ(KtzSimPulseExternalClock(0, 1), 0);  // the low half again
-    ktz::FastStatusRecord status = Status();
+    KtzFastStatusRecord status = Status();
     EXPECT_EQ(status.status3, 1);
     EXPECT_EQ(status.count, 9u);
     EXPECT_EQ(status.status1, 1);  // waiting for the trigger
@@ -309,7 +307,7 @@ TEST_F(FaiRunTest, LastCloseTerminatesAndReleasesEverything) {
 
     KtzSimTraceClear();
     Close(handle_);
-    EXPECT_EQ(RequestCount(kIoctlFaiTerminate), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_TERMINATE), 1u);
     EXPECT_EQ(Acquisition().state, unsigned{KTZSIM_ACQ_STOPPED});
     EXPECT_EQ(HwGlobalLockCount(lastBuffer_), 0u);
     EXPECT_EQ(HwOpenHandleCount(), handles - 1);  // the events, the read's event, the device

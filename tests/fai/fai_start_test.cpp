@@ -11,10 +11,6 @@
 namespace ktztest {
 namespace {
 
-using ktz::kIoctlFaiAvailability;
-using ktz::kIoctlFaiStart;
-using ktz::kIoctlFaiStop;
-using ktz::kIoctlFaiTerminate;
 
 constexpr unsigned kReadCode = 0;  // the trace's code of a read
 
@@ -134,7 +130,7 @@ TEST_F(FaiStartTest, ChecksComeInOrderAndLeaveTheDeviceClaimed) {
         EXPECT_EQ(Record(handle_).fai.faiClaimed, 1);
         EXPECT_EQ(Record(handle_).fai.faiRunning, c.expected == 0 ? 1 : 0);
         if (c.expected != 0) {
-            EXPECT_EQ(RequestCount(kIoctlFaiStart), 0u);
+            EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_START), 0u);
             EXPECT_TRUE(RegisterWrites().empty());
             EXPECT_EQ(Start(handle_, FaiStart{}), 0x1017u);  // still claimed
         }
@@ -160,7 +156,7 @@ TEST_F(FaiStartTest, BusyCardRefusesAfterTheClaim) {
     start.sampleCount = 3;  // the query comes before the argument checks
     EXPECT_EQ(Start(handle_, start), 0x102Bu);
     EXPECT_EQ(Record(handle_).fai.faiAvailWord, 5);
-    EXPECT_EQ(RequestCount(kIoctlFaiAvailability), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_AVAILABILITY), 1u);
     EXPECT_EQ(Record(handle_).fai.faiClaimed, 1);
     FAIStop(handle_);
 
@@ -305,7 +301,7 @@ TEST_F(FaiStartTest, StartRequestCarriesTheArgumentsAndEventSettings) {
 
 TEST_F(FaiStartTest, KernelStatusReplyIsTheResult) {
     OpenBoth();
-    KtzSimSetStatusReply(0, kIoctlFaiStart, 77, 1);
+    KtzSimSetStatusReply(0, KTZ_IOCTL_FAI_START, 77, 1);
     EXPECT_EQ(Start(handle_, FaiStart{}), 0x1000u + 77);
     EXPECT_EQ(RequestCount(kReadCode), 0u);
     EXPECT_EQ(Record(handle_).fai.faiRunning, 0);
@@ -322,13 +318,13 @@ TEST_F(FaiStartTest, FailedReadTerminatesTheAcceptedStart) {
     EXPECT_EQ(fai.faiClaimed, 1);
     EXPECT_EQ(fai.faiRunning, 0);
     EXPECT_EQ(fai.faiReadRequest.hEvent, nullptr);
-    EXPECT_EQ(RequestCount(kIoctlFaiTerminate), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_TERMINATE), 1u);
     EXPECT_EQ(Acquisition().state, unsigned{KTZSIM_ACQ_STOPPED});
 
     // Not running: FAIStop only lifts the claim, and the card is free.
     KtzSimTraceClear();
     FAIStop(handle_);
-    EXPECT_EQ(RequestCount(kIoctlFaiStop), 0u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_STOP), 0u);
     EXPECT_EQ(Start(handle_, FaiStart{}), 0u);
 }
 

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include <core/kernel.h>
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <vector>
 
@@ -54,8 +54,8 @@ protected:
         ktz::DeviceRecord &device = Record(handle_);
         device.events.eventEnabled = 1;
         device.events.eventType = type;
-        ktz::EventEnableRequest enable{type, 1};
-        EXPECT_TRUE(ktz::KernelRequest(device, ktz::kIoctlEventEnable, &enable, sizeof enable,
+        KtzEventEnableRequest enable{type, 1};
+        EXPECT_TRUE(ktz::KernelRequest(device, KTZ_IOCTL_EVENT_ENABLE, &enable, sizeof enable,
                                        nullptr, 0));
         char name[64];
         wsprintfA(name, "Global\\KTZ_EVT_%s0", kNames[index]);

@@ -17,12 +17,6 @@
 namespace ktztest {
 namespace {
 
-using ktz::kIoctlDmaFree;
-using ktz::kIoctlFaoClearFlag;
-using ktz::kIoctlFaoLoad;
-using ktz::kIoctlFaoStatus;
-using ktz::kIoctlFaoStop;
-using ktz::kIoctlFaoTerminate;
 
 constexpr WORD kUnset = 0xEEEE;
 
@@ -122,17 +116,17 @@ TEST_F(FaoTest, CheckAndCheckExReportTheirOwnOrder) {
         ASSERT_EQ(FAOCheckEx(handle_, &a, &b, &e, &count, &g), 0u);
         EXPECT_EQ(g, c.flagsAfter);
     }
-    EXPECT_EQ(RequestCount(kIoctlFaoClearFlag), 3u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_CLEAR_FLAG), 3u);
 
     // A status of the driver's own: the outputs stay as they were.
-    ASSERT_EQ(KtzSimSetOutputStatus(0, kIoctlFaoStatus, 9), 0);
+    ASSERT_EQ(KtzSimSetOutputStatus(0, KTZ_IOCTL_FAO_STATUS, 9), 0);
     a = b = e = f = g = kUnset;
     count = 0xEEEEEEEE;
     EXPECT_EQ(FAOCheck(handle_, &a, &b, &count, &e, &f), 0x1009u);
     EXPECT_EQ(FAOCheckEx(handle_, &a, &b, &e, &count, &g), 0x1009u);
     for (WORD w : {a, b, e, f, g}) EXPECT_EQ(w, kUnset);
     EXPECT_EQ(count, 0xEEEEEEEEu);
-    ASSERT_EQ(KtzSimSetOutputStatus(0, kIoctlFaoStatus, 0), 0);
+    ASSERT_EQ(KtzSimSetOutputStatus(0, KTZ_IOCTL_FAO_STATUS, 0), 0);
 
     // Null outputs, each position.
     KtzSimTraceClear();
@@ -141,7 +135,7 @@ TEST_F(FaoTest, CheckAndCheckExReportTheirOwnOrder) {
     EXPECT_EQ(FAOCheck(handle_, &a, &b, &count, &e, nullptr), 0x100Au);
     EXPECT_EQ(FAOCheckEx(handle_, &a, nullptr, &e, &count, &g), 0x100Au);
     EXPECT_EQ(FAOCheckEx(handle_, &a, &b, &e, &count, nullptr), 0x100Au);
-    EXPECT_EQ(RequestCount(kIoctlFaoStatus), 0u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_STATUS), 0u);
 
     ASSERT_EQ(KtzSimSetTimeFactor(100), 0);
     ASSERT_EQ(FAOTerminate(handle_), 0u);
@@ -179,7 +173,7 @@ TEST_F(FaoTest, StopThenTerminate) {
     KtzSimTraceClear();
     ASSERT_EQ(FAOStop(handle_), 0u);
     ASSERT_EQ(FAOStop(handle_), 0u);
-    EXPECT_EQ(RequestCount(kIoctlFaoStop), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_STOP), 1u);
     EXPECT_EQ(Record(handle_).fao.faoRunning, 0);
     EXPECT_EQ(Record(handle_).fao.startOverlapped.hEvent, nullptr);
     KtzSimOutputState state = OutputState();
@@ -191,8 +185,8 @@ TEST_F(FaoTest, StopThenTerminate) {
 
     KtzSimTraceClear();
     ASSERT_EQ(FAOTerminate(handle_), 0u);
-    EXPECT_EQ(RequestCount(kIoctlFaoTerminate), 0u);
-    EXPECT_EQ(RequestCount(kIoctlDmaFree), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_TERMINATE), 0u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_FREE), 1u);
     EXPECT_EQ(OutputState().dmaBytes, 0u);
     EXPECT_EQ(Record(handle_).fao.faoDmaBuffer, 0u);
     // Samples remain but the card does not play them: the drain thread
@@ -310,8 +304,8 @@ TEST_F(FaoTest, LastCloseTerminatesARunningOutput) {
     EXPECT_EQ(OutputState().running, 1u);
     KtzSimTraceClear();
     Close(handle_);
-    EXPECT_EQ(RequestCount(kIoctlFaoTerminate), 1u);
-    EXPECT_EQ(RequestCount(kIoctlDmaFree), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_TERMINATE), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_FREE), 1u);
     KtzSimOutputState state = OutputState();
     EXPECT_EQ(state.running, 0u);
     EXPECT_EQ(state.dmaBytes, 0u);
@@ -325,7 +319,7 @@ TEST_F(FaoTest, LoadReplacesSamplesInTheDmaBuffer) {
     std::vector<WORD> next(4096, 3072);                 // 3.75 V
     KtzSimTraceClear();
     ASSERT_EQ(FAOLoad(handle_, 0, next.data(), 4096, 4096), 0u);
-    EXPECT_EQ(RequestCount(kIoctlFaoLoad), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_LOAD), 1u);
     ASSERT_EQ(KtzSimSetTimeFactor(100), 0);
     ASSERT_TRUE(Signalled(ended, kWait));
     ASSERT_EQ(FAOTerminate(handle_), 0u);

@@ -8,12 +8,6 @@
 namespace ktztest {
 namespace {
 
-using ktz::kIoctlDmaAllocate;
-using ktz::kIoctlDmaAvailability;
-using ktz::kIoctlDmaFree;
-using ktz::kIoctlFaoStart;
-using ktz::kIoctlFaoStartLoad;
-using ktz::kIoctlFaoTerminate;
 
 // Ends whatever a case started without a drain: stop, then terminate.
 void EndOutput(KTZHANDLE handle) {
@@ -81,7 +75,7 @@ TEST_F(FaoTest, RateIsTestedBeforeTheProbeAndTheCountAfterIt) {
         ASSERT_EQ(KtzSimSetOutputFifoSize(0, c.fifo), 0);
         KtzSimTraceClear();
         EXPECT_EQ(Start(c.count, c.rate, 0, 0, c.clockSource), c.result);
-        EXPECT_EQ(RequestCount(kIoctlDmaAllocate), 1u);
+        EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_ALLOCATE), 1u);
         auto registers = Registers();
         if (!c.probed) {
             EXPECT_TRUE(registers.empty());
@@ -97,8 +91,8 @@ TEST_F(FaoTest, RateIsTestedBeforeTheProbeAndTheCountAfterIt) {
             EXPECT_EQ(registers[4100], W16(8, 0x0800));
         }
         // Only an accepted start sends the samples and the start request.
-        EXPECT_EQ(RequestCount(kIoctlFaoStartLoad), c.result == 0 ? 1u : 0u);
-        EXPECT_EQ(RequestCount(kIoctlFaoStart), c.result == 0 ? 1u : 0u);
+        EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_START_LOAD), c.result == 0 ? 1u : 0u);
+        EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_START), c.result == 0 ? 1u : 0u);
         EXPECT_EQ(Record(handle_).fao.faoRunning, c.result == 0 ? 1 : 0);
         EndOutput(handle_);
         EXPECT_EQ(OutputState().dmaBytes, 0u);
@@ -152,13 +146,13 @@ TEST_F(FaoTest, DriverRefusalsComeBackAsDeviceStatus) {
     EXPECT_EQ(OutputState().running, 0u);
     KtzSimTraceClear();
     ASSERT_EQ(FAOTerminate(handle_), 0u);
-    EXPECT_EQ(RequestCount(kIoctlFaoTerminate), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_TERMINATE), 1u);
     EXPECT_EQ(Record(handle_).fao.faoRunning, 0);
 
     // A status of the driver's own.
-    ASSERT_EQ(KtzSimSetOutputStatus(0, kIoctlFaoStart, 0x65), 0);
+    ASSERT_EQ(KtzSimSetOutputStatus(0, KTZ_IOCTL_FAO_START, 0x65), 0);
     EXPECT_EQ(Start(4096), 0x1065u);
-    ASSERT_EQ(KtzSimSetOutputStatus(0, kIoctlFaoStart, 0), 0);
+    ASSERT_EQ(KtzSimSetOutputStatus(0, KTZ_IOCTL_FAO_START, 0), 0);
     ASSERT_EQ(FAOTerminate(handle_), 0u);
 
     // FAODmaStart without a DMA buffer: the driver has none to play from.
@@ -208,8 +202,8 @@ TEST_F(FaoTest, ShortDmaBufferReturnsBare1AndKeepsIt) {
     EXPECT_EQ(Start(4000), 0x102Bu);
     KtzSimTraceClear();
     ASSERT_EQ(FAOTerminate(handle_), 0u);
-    EXPECT_EQ(RequestCount(kIoctlFaoTerminate), 0u);  // nothing ran
-    EXPECT_EQ(RequestCount(kIoctlDmaFree), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_TERMINATE), 0u);  // nothing ran
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_FREE), 1u);
     EXPECT_EQ(Record(handle_).fao.faoDmaBuffer, 0u);
     EXPECT_EQ(OutputState().dmaBytes, 0u);
 }
@@ -222,7 +216,7 @@ TEST_F(FaoTest, SampleCountBeyond32BitBytesIsRefusedBeforeAllocating) {
     EXPECT_EQ(Record(handle_).fao.faoClockSource, 0);
     // The largest count that fits goes to the driver, which obtains less.
     EXPECT_EQ(FAODmaExStart(handle_, 0, 1000, 0, 1, 1, &sample, 0x7FFFFFFFu, 0), 1u);
-    EXPECT_EQ(RequestCount(kIoctlDmaAllocate), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_ALLOCATE), 1u);
     ASSERT_EQ(FAOTerminate(handle_), 0u);
 }
 
@@ -230,8 +224,8 @@ TEST_F(FaoTest, AllocateAndFreeTheDmaBuffer) {
     DWORD size = 0xEEEE, address = 0xEEEE;
     // Outputs are tested after the availability query.
     EXPECT_EQ(AllocateDMABuffer(handle_, 0, 64, nullptr, &address), 0x100Au);
-    EXPECT_EQ(RequestCount(kIoctlDmaAvailability), 1u);
-    EXPECT_EQ(RequestCount(kIoctlDmaAllocate), 0u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_AVAILABILITY), 1u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_ALLOCATE), 0u);
 
     ASSERT_EQ(KtzSimSetDmaAvailability(0, 5), 0);
     EXPECT_EQ(AllocateDMABuffer(handle_, 0, 64, &size, &address), 0x102Bu);
@@ -240,11 +234,11 @@ TEST_F(FaoTest, AllocateAndFreeTheDmaBuffer) {
     ASSERT_EQ(KtzSimSetDmaAvailability(0, 0), 0);
 
     // A status reply still stores the (empty) size and address.
-    ASSERT_EQ(KtzSimSetOutputStatus(0, kIoctlDmaAllocate, 77), 0);
+    ASSERT_EQ(KtzSimSetOutputStatus(0, KTZ_IOCTL_DMA_ALLOCATE, 77), 0);
     EXPECT_EQ(AllocateDMABuffer(handle_, 0, 64, &size, &address), 0x104Du);
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(address, 0u);
-    ASSERT_EQ(KtzSimSetOutputStatus(0, kIoctlDmaAllocate, 0), 0);
+    ASSERT_EQ(KtzSimSetOutputStatus(0, KTZ_IOCTL_DMA_ALLOCATE, 0), 0);
 
     EXPECT_EQ(AllocateDMABuffer(handle_, 0, 64, &size, &address), 0u);
     EXPECT_EQ(size, 64u);
@@ -262,7 +256,7 @@ TEST_F(FaoTest, AllocateAndFreeTheDmaBuffer) {
     address = 0x1234;  // nothing held: the variable is still cleared
     EXPECT_EQ(FreeDMABuffer(handle_, &address), 0u);
     EXPECT_EQ(address, 0u);
-    EXPECT_EQ(RequestCount(kIoctlDmaFree), 2u);
+    EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_FREE), 2u);
 
     // The PCI-3649L holds no DMA buffer for an output it does not have.
     EXPECT_EQ(AllocateDMABuffer(handleL_, 0, 64, &size, &address), 0x301Bu);

@@ -1,6 +1,6 @@
 // The simulated driver: detection, found-device records, device objects,
 // MapEntry and BaseAddress, and the exact buffer sizes of its requests.
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <string>
 
@@ -103,12 +103,12 @@ TEST_F(DriverTest, RequestsNeedTheirExactBufferSizes) {
         DWORD code, inSize, outSize;
         bool ok;
     } cases[] = {
-        {ktz::kIoctlWriteByte, 5, 0, true},  {ktz::kIoctlWriteByte, 6, 0, false},
-        {ktz::kIoctlWriteByte, 5, 1, false}, {ktz::kIoctlWriteWord, 6, 0, true},
-        {ktz::kIoctlWriteWord, 5, 0, false}, {ktz::kIoctlReadByte, 4, 1, true},
-        {ktz::kIoctlReadByte, 4, 2, false},  {ktz::kIoctlReadWord, 4, 2, true},
-        {ktz::kIoctlReadWord, 3, 2, false},  {ktz::kIoctlClose, 0, 0, true},
-        {ktz::kIoctlClose, 4, 0, false},
+        {KTZ_IOCTL_WRITE_BYTE, 5, 0, true},  {KTZ_IOCTL_WRITE_BYTE, 6, 0, false},
+        {KTZ_IOCTL_WRITE_BYTE, 5, 1, false}, {KTZ_IOCTL_WRITE_WORD, 6, 0, true},
+        {KTZ_IOCTL_WRITE_WORD, 5, 0, false}, {KTZ_IOCTL_READ_BYTE, 4, 1, true},
+        {KTZ_IOCTL_READ_BYTE, 4, 2, false},  {KTZ_IOCTL_READ_WORD, 4, 2, true},
+        {KTZ_IOCTL_READ_WORD, 3, 2, false},  {KTZ_IOCTL_CLOSE, 0, 0, true},
+        {KTZ_IOCTL_CLOSE, 4, 0, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.code);
@@ -127,11 +127,11 @@ TEST_F(DriverTest, RequestsNeedTheirExactBufferSizes) {
 TEST_F(DriverTest, FaultsFailTheNextRequestsThenStop) {
     Install(0);
     KTZHANDLE handle = Open(0);
-    KtzSimFailRequest(ktz::kIoctlWriteByte, ERROR_TOO_MANY_CMDS, 2);
+    KtzSimFailRequest(KTZ_IOCTL_WRITE_BYTE, ERROR_TOO_MANY_CMDS, 2);
     EXPECT_EQ(WritePortByte(handle, 0xE028, 1), 103u);
     EXPECT_EQ(WritePortByte(handle, 0xE028, 2), 103u);
     EXPECT_EQ(WritePortByte(handle, 0xE028, 3), 0u);
-    KtzSimFailRequest(ktz::kIoctlWriteByte, ERROR_GEN_FAILURE, -1);
+    KtzSimFailRequest(KTZ_IOCTL_WRITE_BYTE, ERROR_GEN_FAILURE, -1);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(WritePortByte(handle, 0xE028, 4), 106u);
     KtzSimClearFaults();
     EXPECT_EQ(WritePortByte(handle, 0xE028, 5), 0u);

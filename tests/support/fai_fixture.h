@@ -5,7 +5,7 @@
 #include <hostwin.h>
 
 #include <core/device.h>
-#include <core/kernel_interface.h>
+#include <ktz3649_driver.h>
 
 #include <vector>
 
