@@ -4,6 +4,7 @@
 #include <ktz3649.h>
 
 #include "ai/ai_convert.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -11,8 +12,6 @@
 namespace ktz {
 namespace {
 
-constexpr WORD kRegScanStart = 4;
-constexpr WORD kRegScanStop = 5;
 constexpr WORD kSettleAfterConfig = 10;
 
 // Channels 0 to 15, a differential channel passing over the next one.
@@ -96,8 +95,8 @@ DWORD WINAPI MAIConfig(KTZHANDLE handle, WORD channels, WORD startChannel, WORD 
     }
     // A run that ends on a pair stops on the pair's odd channel.
     WORD stop = IsDifferential(*device, channel) ? static_cast<WORD>(channel + 1) : channel;
-    CardWriteByte(*device, kRegScanStart, static_cast<BYTE>(start));
-    CardWriteByte(*device, kRegScanStop, static_cast<BYTE>(stop));
+    CardWriteByte(*device, card::kAdScanStart, static_cast<BYTE>(start));
+    CardWriteByte(*device, card::kAdScanStop, static_cast<BYTE>(stop));
     device->ai.maiScanPosition = 0;
     return kSuccess;
 }

@@ -7,6 +7,7 @@
 
 #include "ai/ai_convert.h"
 #include "ai/gain.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -14,19 +15,6 @@
 namespace ktz {
 namespace {
 
-// A/D registers.
-constexpr WORD kRegData = 0;      // read: result in bits 0 to 11; write: software trigger
-constexpr WORD kRegRange = 2;     // range of the selected channel
-constexpr WORD kRegDelay = 3;     // read only to let a range change settle
-constexpr WORD kRegMux = 4;       // start channel (low byte), stop channel (high byte)
-constexpr WORD kRegControl = 6;   // 0 software trigger, 9 external trigger
-constexpr WORD kRegStatus = 8;    // bit 8 set while no result waits
-constexpr WORD kRegRangeAck = 9;  // 0x80 after every range change
-
-constexpr WORD kStatusNoResult = 0x0100;
-constexpr WORD kResultMask = 0x0FFF;
-constexpr WORD kRangeDifferential = 32;
-constexpr BYTE kControlExternalTrigger = 9;
 constexpr int kStatusPolls = 2048;
 constexpr int kDelayReads = 9;
 constexpr WORD kSettleAfterConfig = 10;
@@ -34,10 +22,10 @@ constexpr WORD kSettleAfterConfig = 10;
 // Reads the status once and then up to kStatusPolls more times while no
 // result waits; true when a result arrived.
 bool WaitForResult(const DeviceRecord &device) {
-    WORD status = CardReadWord(device, kRegStatus);
-    for (int poll = 0; poll < kStatusPolls && (status & kStatusNoResult); ++poll)
-        status = CardReadWord(device, kRegStatus);
-    return !(status & kStatusNoResult);
+    WORD status = CardReadWord(device, card::kStatus);
+    for (int poll = 0; poll < kStatusPolls && (status & card::kStatusNoAdResult); ++poll)
+        status = CardReadWord(device, card::kStatus);
+    return !(status & card::kStatusNoAdResult);
 }
 
 // The AIGetConfig record.
@@ -63,17 +51,17 @@ DWORD AiConfigure(DeviceRecord &device, WORD channel, WORD gainCode) {
     if (!device.IsKnownBoard()) return DeviceError(device, ErrUnsupportedBoard);
     if (gainCode > kAiMaxGainCode) return DeviceError(device, ErrInvalidGain);
 
-    CardWriteWord(device, kRegControl, 0);
+    CardWriteWord(device, card::kAdControl, card::kAdControlSoftware);
     WORD range = gainCode;
     if (IsDifferential(device, channel)) {
         channel &= ~1u;  // a pair is programmed on its even channel
-        range = static_cast<WORD>(gainCode + kRangeDifferential);
+        range = static_cast<WORD>(gainCode + card::kAdRangeDifferential);
     }
-    CardWriteWord(device, kRegMux, static_cast<WORD>(channel << 8 | channel));
-    CardWriteWord(device, kRegRange, range);
-    for (int i = 0; i < kDelayReads; ++i) CardReadByte(device, kRegDelay);
+    CardWriteWord(device, card::kAdMux, card::AdMuxWord(channel, channel));
+    CardWriteWord(device, card::kAdRange, range);
+    for (int i = 0; i < kDelayReads; ++i) CardReadByte(device, card::kAdSettle);
     device.ai.aiSettleCount = kSettleAfterConfig;
-    CardWriteByte(device, kRegRangeAck, 0x80);
+    CardWriteByte(device, card::kStatusHigh, card::kStatusHighRangeDone);
     return kSuccess;
 }
 
@@ -83,20 +71,20 @@ DWORD AiBinaryIn(DeviceRecord &device, WORD channel, WORD triggerMode, WORD *rea
     if (!reading) return DeviceError(device, ErrInvalidParameter);
 
     if (triggerMode == 0) {
-        CardWriteWord(device, kRegControl, 0);
-        CardWriteWord(device, kRegData, 0);
+        CardWriteWord(device, card::kAdControl, card::kAdControlSoftware);
+        CardWriteWord(device, card::kAdData, 0);
         if (!WaitForResult(device)) {
             *reading = 0xFFFF;  // the sample is lost
             return DeviceError(device, ErrConversionTimeout);
         }
-        for (int i = 1; i < device.ai.aiSettleCount; ++i) CardReadWord(device, kRegStatus);
-        CardReadWord(device, kRegData);
-        *reading = CardReadWord(device, kRegData) & kResultMask;
+        for (int i = 1; i < device.ai.aiSettleCount; ++i) CardReadWord(device, card::kStatus);
+        CardReadWord(device, card::kAdData);
+        *reading = CardReadWord(device, card::kAdData) & card::kAdResultMask;
         return kSuccess;
     }
-    CardWriteByte(device, kRegControl, kControlExternalTrigger);
+    CardWriteByte(device, card::kAdControl, card::kAdControlExternalTrigger);
     if (!WaitForResult(device)) return DeviceError(device, ErrTriggerTimeout);
-    *reading = CardReadWord(device, kRegData) & kResultMask;
+    *reading = CardReadWord(device, card::kAdData) & card::kAdResultMask;
     return kSuccess;
 }
 

@@ -3,20 +3,13 @@
 #include <ktz3649.h>
 
 #include "ao/ao_range.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
 
 namespace ktz {
 namespace {
-
-constexpr WORD kRegControl = 10;
-constexpr WORD kRegCode[kAoChannels] = {12, 14};
-
-// Control bits of channel c, shifted left by 4c; bit 8 + c is the channel's own.
-constexpr WORD kControlRange10V = 0x1;
-constexpr WORD kControlExternal = 0x2;
-constexpr WORD kControlBipolar = 0x4;
 
 constexpr WORD kReferenceInternal = 0;
 constexpr WORD kReferenceExternalBipolar = 2;
@@ -32,17 +25,18 @@ void WriteOutput(const DeviceRecord &device, WORD channel, WORD code) {
     const AOSettingsEntry &entry = device.settings.aoSettings[channel];
     bool internal = entry.referenceSource == kReferenceInternal;
     WORD bits = 0;
-    if (internal && entry.maximum == 10.0f) bits |= kControlRange10V;  // exact, unlike AOConfig
-    if (!internal) bits |= kControlExternal;
+    // 10 V exactly, unlike the tolerance of AOConfig.
+    if (internal && entry.maximum == 10.0f) bits |= card::kAoControlRangeHigh;
+    if (!internal) bits |= card::kAoControlExternal;
     if ((internal && entry.minimum < 0.0f) || entry.referenceSource == kReferenceExternalBipolar)
-        bits |= kControlBipolar;
-    WORD shift = static_cast<WORD>(4 * channel);
-    WORD own = static_cast<WORD>((kControlRange10V | kControlExternal | kControlBipolar) << shift |
-                                 1u << (8 + channel));
-    WORD control = CardReadWord(device, kRegControl);
-    control = static_cast<WORD>((control & ~own) | bits << shift);
-    CardWriteWord(device, kRegControl, control);
-    CardWriteWord(device, kRegCode[channel], code);
+        bits |= card::kAoControlBipolar;
+    constexpr WORD kAll =
+        card::kAoControlRangeHigh | card::kAoControlExternal | card::kAoControlBipolar;
+    WORD own = card::AoControlBits(channel, kAll) | card::AoControlPath(channel);
+    WORD control = CardReadWord(device, card::kAoControl);
+    control = static_cast<WORD>((control & ~own) | card::AoControlBits(channel, bits));
+    CardWriteWord(device, card::kAoControl, control);
+    CardWriteWord(device, card::AoCode(channel), code);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ao/ao_range.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -13,16 +14,6 @@ namespace ktz {
 namespace {
 
 static_assert(sizeof(KtzOutputRange) == 16);
-
-// Pacer counters: 8254 format, clocked at 10 MHz.
-constexpr double kPacerClock = 10000000.0;
-constexpr WORD kPacerControlRegister = 22;
-constexpr WORD kAoPacerRegister = 16;  // counter 0
-constexpr WORD kAiPacerRegister = 18;  // counter 1
-constexpr WORD kAoPacerControl = 0x36;  // counter 0, mode 3, low then high byte
-constexpr WORD kAiPacerControl = 0x76;  // counter 1, mode 3, low then high byte
-constexpr DWORD kMinPacerRate = 154;
-constexpr DWORD kMaxPacerRate = 1000000;
 
 constexpr DWORD kPortInput = 0;
 constexpr DWORD kPortOutput = 255;
@@ -50,7 +41,7 @@ void Put(PropertyData &data, DWORD offset, T value) {
 
 DWORD PacerRate(WORD divisor) {
     // Nothing is programmed while the divisor is 0: report no rate.
-    return divisor == 0 ? 0 : static_cast<DWORD>(kPacerClock / divisor);
+    return divisor == 0 ? 0 : card::kPacerClockHz / divisor;
 }
 
 // The range record of an output channel.
@@ -96,8 +87,8 @@ bool Describe(const DeviceRecord &device, WORD property, PropertyData &data) {
         return true;
     case KTZ_PROP_DIO_DIRECTIONS:
         data.size = 8;
-        Put(data, 0, (s.DioPortMode & 0x01) ? kPortInput : kPortOutput);
-        Put(data, 4, (s.DioPortMode & 0x10) ? kPortInput : kPortOutput);
+        Put(data, 0, (s.DioPortMode & card::DioInputBit(0)) ? kPortInput : kPortOutput);
+        Put(data, 4, (s.DioPortMode & card::DioInputBit(1)) ? kPortInput : kPortOutput);
         return true;
     case KTZ_PROP_CONSTANT_3C82:
     case KTZ_PROP_CONSTANT_4806: dword(0, false); return true;
@@ -116,7 +107,10 @@ bool Describe(const DeviceRecord &device, WORD property, PropertyData &data) {
     case KTZ_PROP_COUNTER_CLOCKS: {
         data.size = 16;
         data.zeroFirst = true;
-        const FLOAT clocks[] = {10000.0f, 100000.0f, 1000000.0f, 10000000.0f};
+        constexpr WORD n = card::kCounterClockSelectors;
+        FLOAT clocks[n];  // the counter clocks, slowest first
+        for (WORD i = 0; i < n; ++i)
+            clocks[i] = static_cast<FLOAT>(card::kCounterClockHz[n - 1 - i]);
         std::memcpy(data.bytes, clocks, sizeof clocks);
         return true;
     }
@@ -124,15 +118,18 @@ bool Describe(const DeviceRecord &device, WORD property, PropertyData &data) {
     }
 }
 
-// Programs a pacer counter with 10 MHz / rate; the divisor is kept in the record.
-DWORD SetPacerRate(DeviceRecord &device, const void *data, WORD *divisor, WORD control,
+// Programs a pacer counter in mode 3 with 10 MHz / rate; the divisor is
+// kept in the record.
+DWORD SetPacerRate(DeviceRecord &device, const void *data, WORD *divisor, WORD counter,
                    WORD counterRegister) {
     DWORD rate;
     std::memcpy(&rate, data, sizeof rate);
-    if (rate < kMinPacerRate || rate > kMaxPacerRate)
+    if (rate < card::kPacerMinRate || rate > card::kPacerMaxRate)
         return DeviceError(device, ErrInvalidParameter);
-    *divisor = static_cast<WORD>(static_cast<DWORD>(kPacerClock / rate));
-    CardWriteWord(device, kPacerControlRegister, control);
+    *divisor = static_cast<WORD>(card::kPacerClockHz / rate);
+    CardWriteWord(device, card::kPacerControl,
+                  card::ControlWord8254(counter, card::Access8254::LowThenHigh,
+                                        card::kMode8254SquareWave));
     CardWriteWord(device, counterRegister, LOBYTE(*divisor));
     CardWriteWord(device, counterRegister, HIBYTE(*divisor));
     return kSuccess;
@@ -220,12 +217,12 @@ DWORD DeviceSetProperty(KTZHANDLE handle, WORD property, DWORD length, LPVOID da
     }
     case KTZ_PROP_AI_PACER_RATE:
         if (!data) return needData();
-        return SetPacerRate(*device, data, &device->fai.aiPacerDivisor, kAiPacerControl,
-                            kAiPacerRegister);
+        return SetPacerRate(*device, data, &device->fai.aiPacerDivisor, card::kPacerAiCounter,
+                            card::kPacerAiData);
     case KTZ_PROP_AO_PACER_RATE:
         if (!data) return needData();
-        return SetPacerRate(*device, data, &device->fao.aoPacerDivisor, kAoPacerControl,
-                            kAoPacerRegister);
+        return SetPacerRate(*device, data, &device->fao.aoPacerDivisor, card::kPacerAoCounter,
+                            card::kPacerAoData);
     case KTZ_PROP_AO_RANGES:
     case KTZ_PROP_AO_CHANNEL_RANGE:
         if (length < sizeof(KtzOutputRange)) return Bare(ErrInvalidSetting);

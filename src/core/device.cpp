@@ -1,5 +1,6 @@
 // Opening and closing devices, the open-device list and the library's
 // process-wide values.
+#include "core/card_registers.h"
 #include "core/device.h"
 
 #include <ktz3649_driver.h>
@@ -26,9 +27,6 @@ DeviceRecord *listHead = nullptr;
 std::atomic<DWORD> currentDeviceNumber{0};
 std::atomic<DWORD> currentBoardId{0};
 std::atomic<HINSTANCE> moduleHandle{nullptr};
-
-// Card registers cleared by the reset of a first open, in order.
-constexpr WORD kResetRegisters[] = {2, 4, 5, 6, 8, 9};
 
 DeviceRecord *FindByNumber(DWORD deviceNumber) {
     std::lock_guard lock(listMutex);
@@ -157,7 +155,7 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
                 ReleaseRecord(device);
                 return DeviceError(deviceNumber, ErrUnsupportedBoard);
             }
-            for (WORD offset : kResetRegisters) CardWriteByte(*device, offset, 0);
+            for (WORD offset : card::kResetRegisters) CardWriteByte(*device, offset, 0);
         }
     }
     device->counter.freqReady = 0;

@@ -2,6 +2,7 @@
 // and the reads extend its 16 bits to a 32-bit total by counting wraps.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -53,13 +54,16 @@ DWORD WINAPI CounterEventStart(KTZHANDLE handle, WORD counter, WORD gateMode) {
     CounterState &state = device->counter;
     state.evtOverflows[counter] = 0;
     state.evtFirstPhase[counter] = 1;
-    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0x30));  // mode 0, binary
-    WriteWords(*device, CounterData(counter), {0xFF, 0xFF});
-    WriteWords(*device, CounterGate(counter), {0x80, 0x88, 0x80});
+    CardWriteWord(*device, card::kCounterControl,
+                  card::ControlWord8254(counter, card::Access8254::LowThenHigh,
+                                        card::kMode8254Count));
+    WriteWords(*device, card::CounterData(counter), {0xFF, 0xFF});
+    ClearGate(*device, counter);
+    CardWriteWord(*device, card::CounterGate(counter), card::kGateHeldOpen);
     WORD gate;
-    if (GateConfiguration(gateMode, kClockInput, &gate))
-        CardWriteWord(*device, CounterGate(counter), gate);
-    CardWriteByte(*device, kCounterControl, static_cast<BYTE>(ControlWord(counter, 0)));  // latch
+    if (GateConfiguration(gateMode, card::kGateClockInput, &gate))
+        CardWriteWord(*device, card::CounterGate(counter), gate);
+    CardWriteByte(*device, card::kCounterControl, static_cast<BYTE>(card::LatchWord8254(counter)));
     state.evtLastCount[counter] = ReadCounterValue(*device, counter);
     state.evtAccumulated[counter] = 0;
     return kSuccess;
@@ -72,7 +76,7 @@ DWORD WINAPI CounterEventRead(KTZHANDLE handle, WORD counter, WORD *overflow, DW
     if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
     if (!overflow || !count) return DeviceError(*device, ErrInvalidParameter);
 
-    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0));  // latch
+    CardWriteWord(*device, card::kCounterControl, card::LatchWord8254(counter));
     CountEvents(device->counter, counter, ReadCounterValue(*device, counter), overflow, count);
     return kSuccess;
 }

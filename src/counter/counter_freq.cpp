@@ -3,6 +3,7 @@
 // waits for the gate to end.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -13,10 +14,9 @@
 namespace ktz {
 namespace {
 
-constexpr WORD kFrequencyCounter = 2;
-constexpr WORD kStatusRegister = 36;  // counter 2's configuration, read as status
-constexpr WORD kGateOpen = 0x100;
-constexpr WORD kGateOpened = 0x400;
+constexpr WORD kGateCounter = 1;       // makes the gate
+constexpr WORD kFrequencyCounter = 2;  // counts the input through it
+constexpr WORD kGateTicks = 60000;
 constexpr DWORD kGateStartReads = 10000000;
 constexpr DWORD kGateEndReads = 1000001;
 
@@ -38,12 +38,13 @@ bool FrequencyFromCount(WORD area, WORD count, FLOAT *frequency) {
 DWORD WINAPI CounterFreqWait(LPVOID parameter) {
     auto &thread = *static_cast<CounterThread *>(parameter);
     const DeviceRecord &device = *thread.device;
+    // Counter 2's setting, read as its gate's status.
+    constexpr WORD kStatus = card::CounterGate(kFrequencyCounter);
+    constexpr WORD kOpenAndOpened = card::kGateStatusOpen | card::kGateStatusOpened;
     for (DWORD i = 0; i < kGateStartReads && !StopRequested(thread); ++i)
-        if ((CardReadWord(device, kStatusRegister) & (kGateOpen | kGateOpened)) ==
-            (kGateOpen | kGateOpened))
-            break;
+        if ((CardReadWord(device, kStatus) & kOpenAndOpened) == kOpenAndOpened) break;
     for (DWORD i = 0; i < kGateEndReads && !StopRequested(thread); ++i)
-        if (!(CardReadWord(device, kStatusRegister) & kGateOpen)) break;
+        if (!(CardReadWord(device, kStatus) & card::kGateStatusOpen)) break;
     FinishCounterThread(thread, thread.device->counter.freqReady);
     return 0;
 }
@@ -59,7 +60,7 @@ DWORD WINAPI CounterFreqStart(KTZHANDLE handle, WORD counter, DWORD, DWORD) {
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
     if (counter != kFrequencyCounter) return DeviceError(*device, ErrInvalidChannel);
-    CardWriteWord(*device, kClockSelector, device->settings.FreqArea);
+    CardWriteWord(*device, card::kCounterClock, device->settings.FreqArea);
     ForgetCounterThread(CounterThreadKind::Frequency);
     device->counter.freqReady = 0;
     return kSuccess;
@@ -78,20 +79,29 @@ DWORD WINAPI CounterFreqRead(KTZHANDLE handle, WORD counter, FLOAT *frequency) {
         // A thread that a slot forgot would poll the gate restarted here.
         StopCounterThreads(*device, CounterThreadKind::Frequency);
         state.freqReady = 0;
-        CardWriteWord(*device, CounterGate(2), 0);
-        CardWriteWord(*device, CounterGate(1), 0);
-        CardWriteWord(*device, kCounterControl, 0x72);  // counter 1, mode 1
-        WriteWords(*device, CounterData(1), {0x60, 0xEA});  // 60000 ticks
-        CardWriteWord(*device, kCounterControl, 0xB0);  // counter 2, mode 0
-        WriteWords(*device, CounterData(2), {0xFF, 0xFF});
-        WriteWords(*device, CounterGate(1), {0x80, 0x88, 0x80, 0x81});
-        WriteWords(*device, CounterGate(2), {0x80, 0x88, 0x00, 0x52});
+        const WORD gate = kGateCounter, input = kFrequencyCounter;
+        CardWriteWord(*device, card::CounterGate(input), 0);
+        CardWriteWord(*device, card::CounterGate(gate), 0);
+        CardWriteWord(*device, card::kCounterControl,
+                      card::ControlWord8254(gate, card::Access8254::LowThenHigh,
+                                            card::kMode8254OneShot));
+        WriteWords(*device, card::CounterData(gate), {LOBYTE(kGateTicks), HIBYTE(kGateTicks)});
+        CardWriteWord(*device, card::kCounterControl,
+                      card::ControlWord8254(input, card::Access8254::LowThenHigh,
+                                            card::kMode8254Count));
+        WriteWords(*device, card::CounterData(input), {0xFF, 0xFF});
+        ClearGate(*device, gate);
+        WriteWords(*device, card::CounterGate(gate),
+                   {card::kGateHeldOpen, card::kGateHeldOpen | card::kGateClockSelected});
+        ClearGate(*device, input);
+        WriteWords(*device, card::CounterGate(input),
+                   {0, card::kGateLowerOutput | card::kGateInvert | card::kGateClockInput});
         StartCounterThread(*device, CounterThreadKind::Frequency, CounterFreqWait);
         return kSuccess;  // the first call of a measurement gives no value
     }
     if (state.freqReady == 1) {
-        WORD low = CardReadByte(*device, CounterData(2));
-        WORD high = CardReadByte(*device, CounterData(2));
+        WORD low = CardReadByte(*device, card::CounterData(kFrequencyCounter));
+        WORD high = CardReadByte(*device, card::CounterData(kFrequencyCounter));
         FrequencyFromCount(device->settings.FreqArea,
                            static_cast<WORD>(0xFFFF - (high << 8 | low)), frequency);
         state.freqReady = 0;

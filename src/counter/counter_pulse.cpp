@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -22,14 +23,17 @@ struct PulseRange {
     double clockHz;
 };
 constexpr FLOAT kShortestPeriod = 0.0000002f;
-constexpr PulseRange kPulseRanges[] = {
-    {0.0065535f, 10e6}, {0.065535f, 1e6}, {0.65535f, 100e3}, {6.5535f, 10e3}};
+constexpr PulseRange kPulseRanges[card::kCounterClockSelectors] = {
+    {0.0065535f, card::kCounterClockHz[0]},
+    {0.065535f, card::kCounterClockHz[1]},
+    {0.65535f, card::kCounterClockHz[2]},
+    {6.5535f, card::kCounterClockHz[3]}};
 
 }  // namespace
 
 bool PulseSetting(FLOAT period, WORD *selector, DWORD *divisor) {
     if (!(period >= kShortestPeriod)) return false;  // also refuses NaN
-    for (WORD s = 0; s < 4; ++s) {
+    for (WORD s = 0; s < card::kCounterClockSelectors; ++s) {
         if (!(period <= kPulseRanges[s].longest)) continue;
         double x = kPulseRanges[s].clockHz * static_cast<double>(period);
         double whole = std::floor(x);
@@ -55,14 +59,16 @@ DWORD WINAPI CounterPulseStart(KTZHANDLE handle, WORD counter, FLOAT period, DWO
     if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
 
     WORD gate;
-    if (GateConfiguration(gateMode, kClockSelected, &gate))
-        CardWriteWord(*device, CounterGate(counter), gate);
+    if (GateConfiguration(gateMode, card::kGateClockSelected, &gate))
+        CardWriteWord(*device, card::CounterGate(counter), gate);
     WORD selector;
     DWORD divisor;
     if (!PulseSetting(period, &selector, &divisor)) return Bare(ErrInvalidParameter);
-    CardWriteWord(*device, kClockSelector, selector);
-    CardWriteByte(*device, kCounterControl, static_cast<BYTE>(ControlWord(counter, 0x36)));
-    WriteWords(*device, CounterData(counter),
+    CardWriteWord(*device, card::kCounterClock, selector);
+    CardWriteByte(*device, card::kCounterControl,
+                  static_cast<BYTE>(card::ControlWord8254(counter, card::Access8254::LowThenHigh,
+                                                          card::kMode8254SquareWave)));
+    WriteWords(*device, card::CounterData(counter),
                {static_cast<WORD>(divisor & 0xFF), static_cast<WORD>(divisor >> 8 & 0xFF)});
     return kSuccess;
 }

@@ -2,6 +2,7 @@
 // one high and one low phase of the input, armed in turn by a thread.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -12,10 +13,11 @@
 namespace ktz {
 namespace {
 
-constexpr WORD kHighPhaseGate = 0x31;  // counter 2: the high phase
-constexpr WORD kLowPhaseGate = 0x71;   // counter 1: the low phase
-constexpr WORD kArm = 0x100;
-constexpr WORD kPhasePending = 0x800;  // status: armed, waiting or timing
+constexpr WORD kHighCounter = 2;  // times the high phase
+constexpr WORD kLowCounter = 1;   // times the low phase
+// Gated by a phase of the input (the low one inverted), on the PWMArea clock.
+constexpr WORD kHighPhaseGate = card::kGatePhase | card::kGateClockSelected;
+constexpr WORD kLowPhaseGate = card::kGatePhase | card::kGateInvert | card::kGateClockSelected;
 constexpr DWORD kArmRepeats = 1000001;
 constexpr DWORD kPhaseReads = 10000001;
 
@@ -23,7 +25,7 @@ constexpr DWORD kPhaseReads = 10000001;
 bool WaitForPhase(const CounterThread &thread, WORD offset) {
     for (DWORD i = 0; i < kPhaseReads; ++i) {
         if (StopRequested(thread)) return false;
-        if (!(CardReadWord(*thread.device, offset) & kPhasePending)) break;
+        if (!(CardReadWord(*thread.device, offset) & card::kGateStatusPending)) break;
     }
     return true;
 }
@@ -46,18 +48,18 @@ bool PulseWidthFromCount(WORD area, WORD count, FLOAT *microseconds) {
 DWORD WINAPI PWMWait(LPVOID parameter) {
     auto &thread = *static_cast<CounterThread *>(parameter);
     const DeviceRecord &device = *thread.device;
-    const WORD high = CounterGate(2), low = CounterGate(1);
+    const WORD high = card::CounterGate(kHighCounter), low = card::CounterGate(kLowCounter);
     bool running = true;
     for (DWORD i = 0; running && i < kArmRepeats; ++i) {
-        CardWriteWord(device, high, kArm | kHighPhaseGate);
+        CardWriteWord(device, high, card::kGateArm | kHighPhaseGate);
         if (!(running = PauseOneMillisecond(thread))) break;
         WORD status = CardReadWord(device, high);
         CardWriteWord(device, high, kHighPhaseGate);
         running = PauseOneMillisecond(thread);
-        if (status & kPhasePending) break;
+        if (status & card::kGateStatusPending) break;
     }
     if (running && WaitForPhase(thread, high)) {
-        CardWriteWord(device, low, kArm | kLowPhaseGate);
+        CardWriteWord(device, low, card::kGateArm | kLowPhaseGate);
         if (PauseOneMillisecond(thread)) {
             CardWriteWord(device, low, kLowPhaseGate);
             WaitForPhase(thread, low);
@@ -84,19 +86,23 @@ DWORD WINAPI PWMStartRead(KTZHANDLE handle, DWORD, FLOAT *firstTime, FLOAT *seco
     if (!CounterSlotBusy(CounterThreadKind::PulseWidth) && state.pwmReady == 0) {
         StopCounterThreads(*device, CounterThreadKind::PulseWidth);
         state.pwmReady = 0;
-        CardWriteWord(*device, kClockSelector, device->settings.PWMArea);
-        CardWriteWord(*device, kCounterControl, 0x70);  // counter 1, mode 0
-        WriteWords(*device, CounterData(1), {0xFF, 0xFF});
-        CardWriteWord(*device, kCounterControl, 0xB0);  // counter 2, mode 0
-        WriteWords(*device, CounterData(2), {0xFF, 0xFF});
-        WriteWords(*device, CounterGate(2), {0x80, 0x88, kHighPhaseGate});
-        WriteWords(*device, CounterGate(1), {0x80, 0x88, kLowPhaseGate});
+        CardWriteWord(*device, card::kCounterClock, device->settings.PWMArea);
+        for (WORD counter : {kLowCounter, kHighCounter}) {
+            CardWriteWord(*device, card::kCounterControl,
+                          card::ControlWord8254(counter, card::Access8254::LowThenHigh,
+                                                card::kMode8254Count));
+            WriteWords(*device, card::CounterData(counter), {0xFF, 0xFF});
+        }
+        ClearGate(*device, kHighCounter);
+        CardWriteWord(*device, card::CounterGate(kHighCounter), kHighPhaseGate);
+        ClearGate(*device, kLowCounter);
+        CardWriteWord(*device, card::CounterGate(kLowCounter), kLowPhaseGate);
         StartCounterThread(*device, CounterThreadKind::PulseWidth, PWMWait);
         return kSuccess;  // the first call of a measurement gives no value
     }
     if (state.pwmReady == 1) {
-        WORD second = ReadCounterValue(*device, 1);
-        WORD first = ReadCounterValue(*device, 2);
+        WORD second = ReadCounterValue(*device, kLowCounter);
+        WORD first = ReadCounterValue(*device, kHighCounter);
         WORD area = device->settings.PWMArea;
         PulseWidthFromCount(area, first, firstTime);
         PulseWidthFromCount(area, second, secondTime);

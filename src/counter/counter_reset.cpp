@@ -2,6 +2,7 @@
 // is left loaded with 0 in mode 4.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -20,8 +21,10 @@ DWORD WINAPI CounterReset(KTZHANDLE handle, WORD counter) {
 
     // Whatever the counter: the threads in the slots and the record's own.
     StopAllCounterThreads(*device);
-    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0x39));  // mode 4, BCD
-    WriteWords(*device, CounterData(counter), {0, 0});
+    CardWriteWord(*device, card::kCounterControl,
+                  card::ControlWord8254(counter, card::Access8254::LowThenHigh,
+                                        card::kMode8254Strobe, true));
+    WriteWords(*device, card::CounterData(counter), {0, 0});
     return kSuccess;
 }
 

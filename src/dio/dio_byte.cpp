@@ -2,6 +2,7 @@
 // writes, and the read-back of what an output port drives.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/result.h"
 #include "dio/dio_port.h"
@@ -10,7 +11,6 @@ namespace ktz {
 namespace {
 
 constexpr WORD kBits = 8;
-constexpr WORD kInputBit[kDioPorts] = {0x01, 0x10};  // DioPortMode: a set bit means input
 
 using PortRead = DWORD (*)(const DeviceRecord &, WORD, WORD *);
 
@@ -50,9 +50,9 @@ DWORD WINAPI DioSetPortMode(KTZHANDLE handle, WORD port, WORD direction) {
     if (port >= kDioPorts) return kSuccess;  // nothing to change
     WORD &mode = device->settings.DioPortMode;
     if (direction == 0)
-        mode = static_cast<WORD>(mode | kInputBit[port]);
+        mode = static_cast<WORD>(mode | card::DioInputBit(port));
     else
-        mode = static_cast<WORD>(mode & ~kInputBit[port] & 0xFF);
+        mode = static_cast<WORD>(mode & ~card::DioInputBit(port) & 0xFF);
     return kSuccess;
 }
 
@@ -62,7 +62,7 @@ DWORD WINAPI DioGetConfig(KTZHANDLE handle, WORD *directions, WORD count) {
     if (!directions) return DeviceError(*device, ErrInvalidParameter);
     for (WORD i = 0; i < count; ++i) {
         if (i < kDioPorts)
-            directions[i] = (device->settings.DioPortMode & kInputBit[i]) ? 0 : 1;
+            directions[i] = (device->settings.DioPortMode & card::DioInputBit(i)) ? 0 : 1;
         else
             directions[i] = 0xFFFF;
     }

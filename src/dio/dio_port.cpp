@@ -2,26 +2,20 @@
 
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
 
 namespace ktz {
-namespace {
-
-constexpr WORD kRegPort[kDioPorts] = {40, 41};
-constexpr WORD kRegDirection = 42;
-
-}  // namespace
-
 void WritePortDirections(const DeviceRecord &device) {
-    CardWriteByte(device, kRegDirection, static_cast<BYTE>(device.settings.DioPortMode));
+    CardWriteByte(device, card::kDioDirection, static_cast<BYTE>(device.settings.DioPortMode));
 }
 
 DWORD DioPortRead(const DeviceRecord &device, WORD port, WORD *value) {
     if (port >= kDioPorts) return DeviceError(device, ErrInvalidChannel);
     WritePortDirections(device);
-    *value = CardReadByte(device, kRegPort[port]);
+    *value = CardReadByte(device, card::DioPort(port));
     return kSuccess;
 }
 
@@ -30,15 +24,16 @@ DWORD DioPortWriteMasked(DeviceRecord &device, WORD port, WORD mask, WORD state)
     mask &= 0xFF;
     state &= 0xFF;
     WritePortDirections(device);
-    WORD current = CardReadByte(device, kRegPort[port]);
+    WORD current = CardReadByte(device, card::DioPort(port));
     device.dio.dioReadback[port] = current;
-    CardWriteByte(device, kRegPort[port], static_cast<BYTE>((state & mask) | (current & ~mask)));
+    auto next = static_cast<BYTE>((state & mask) | (current & ~mask));
+    CardWriteByte(device, card::DioPort(port), next);
     return kSuccess;
 }
 
 DWORD DioPortReadback(const DeviceRecord &device, WORD port, WORD *value) {
     if (port >= kDioPorts) return DeviceError(device, ErrInvalidChannel);
-    *value = CardReadByte(device, kRegPort[port]);
+    *value = CardReadByte(device, card::DioPort(port));
     return kSuccess;
 }
 

@@ -3,6 +3,7 @@
 // direction asked for; and one or two ports to and from a byte buffer.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -10,9 +11,6 @@
 
 namespace ktz {
 namespace {
-
-constexpr WORD kRegBothPorts = 40;  // 16 bits: port 0 low, port 1 high
-constexpr WORD kRegPort1 = 41;
 
 struct LineMasks {
     WORD input;
@@ -45,10 +43,10 @@ DWORD ReadLines(KTZHANDLE handle, WORD port, T *validMask, T *value, Lines lines
     WORD mask = lines == Lines::Inputs ? masks.input : masks.output;
     WORD state;
     if (port == 0) {
-        state = CardReadWord(*device, kRegBothPorts) & mask;
+        state = CardReadWord(*device, card::kDioBothPorts) & mask;
     } else {
         mask = (mask >> 8) & 0xFF;
-        state = CardReadByte(*device, kRegPort1) & mask;
+        state = CardReadByte(*device, card::DioPort(1)) & mask;
     }
     *value = state;
     if (validMask) *validMask = mask;
@@ -61,13 +59,13 @@ DWORD WriteLines(KTZHANDLE handle, WORD port, WORD mask, WORD state) {
     if (!device) return rc;
     if (port >= kDioPorts) return DeviceError(*device, ErrInvalidChannel);
     WritePortDirections(*device);
-    WORD current = CardReadWord(*device, kRegBothPorts);
+    WORD current = CardReadWord(*device, card::kDioBothPorts);
     if (port == 1) current = (current >> 8) & 0xFF;
     auto next = static_cast<WORD>((state & mask) | (current & ~mask));
     if (port == 0)
-        CardWriteWord(*device, kRegBothPorts, next);
+        CardWriteWord(*device, card::kDioBothPorts, next);
     else
-        CardWriteByte(*device, kRegPort1, static_cast<BYTE>(next));
+        CardWriteByte(*device, card::DioPort(1), static_cast<BYTE>(next));
     return kSuccess;
 }
 

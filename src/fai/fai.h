@@ -8,8 +8,6 @@ namespace ktz {
 
 struct DeviceRecord;
 
-// The card's sample FIFO depth, in samples.
-constexpr DWORD kFaiFifoSize = 4096;
 // The largest sample count of one acquisition.
 constexpr DWORD kFaiMaxSamples = 1024000;
 // The trigger mode whose buffer FAITransfer reorders around the marker.

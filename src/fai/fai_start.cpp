@@ -6,6 +6,7 @@
 
 #include "ai/ai_convert.h"
 #include "ai/gain.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/kernel.h"
 #include "core/registers.h"
@@ -15,16 +16,7 @@
 namespace ktz {
 namespace {
 
-// A/D registers the queue programming writes.
-constexpr WORD kRegRange = 2;    // range byte of the selected queue entry
-constexpr WORD kRegMux = 4;      // stop channel << 8 | start channel
-constexpr WORD kRegControl = 6;  // 0: no pacer, no external trigger
-constexpr WORD kRangeDifferential = 32;
-
 constexpr WORD kLastChannel = kAiChannels - 1;
-constexpr DWORD kMinPacerRate = 154;
-constexpr DWORD kMaxPacerRate = 1000000;
-constexpr double kPacerClock = 10000000.0;  // Hz; the divisor counts this clock
 constexpr DWORD kMinPostScans = 2;
 constexpr DWORD kMaxPostScans = 65535;
 constexpr float kMaxTriggerLevel = 10.0f;
@@ -38,8 +30,6 @@ bool IsPairEven(const DeviceRecord &device, DWORD channel) {
 bool IsPairOdd(const DeviceRecord &device, DWORD channel) {
     return channel <= kLastChannel && (channel & 1) && IsDifferential(device, WORD(channel));
 }
-
-WORD MuxWord(DWORD stop, DWORD start) { return static_cast<WORD>(stop << 8 | start); }
 
 // The last channel the scan reaches: the odd member of a pair takes no scan
 // entry, and the scan wraps from 15 to 0.
@@ -62,7 +52,7 @@ DWORD StopChannel(const DeviceRecord &device, DWORD start, DWORD scanLength) {
 // One queue entry per scan entry: select the channel, write its range byte.
 void ProgramQueue(const DeviceRecord &device, DWORD start, DWORD stop) {
     const FaiState &fai = device.fai;
-    CardWriteWord(device, kRegControl, 0);
+    CardWriteWord(device, card::kAdControl, card::kAdControlSoftware);
     DWORD channel = start, gain = 0;
     for (DWORD i = 0, n = fai.faiScanLength; i < n; ++i) {
         channel = Wrap(channel);
@@ -72,19 +62,20 @@ void ProgramQueue(const DeviceRecord &device, DWORD start, DWORD stop) {
             continue;
         }
         WORD range = fai.faiGains[gain++];
-        if (IsPairEven(device, channel)) range = static_cast<WORD>(range + kRangeDifferential);
-        CardWriteWord(device, kRegMux, MuxWord(channel, channel));
-        CardWriteByte(device, kRegRange, static_cast<BYTE>(range));
+        if (IsPairEven(device, channel))
+            range = static_cast<WORD>(range + card::kAdRangeDifferential);
+        CardWriteWord(device, card::kAdMux, card::AdMuxWord(channel, channel));
+        CardWriteByte(device, card::kAdRange, static_cast<BYTE>(range));
         ++channel;
     }
-    CardWriteWord(device, kRegMux, MuxWord(stop, start));
+    CardWriteWord(device, card::kAdMux, card::AdMuxWord(start, stop));
 }
 
 // The divisor of the 10 MHz pacer clock for a rate, truncated to 16 bits
 // (an external clock's rate is not range-tested; a rate of 0 gives 0).
 WORD PacerDivisor(DWORD rate) {
     if (rate == 0) return 0;
-    return static_cast<WORD>(static_cast<DWORD>(kPacerClock / rate));
+    return static_cast<WORD>(card::kPacerClockHz / rate);
 }
 
 // -10 V to +10 V as 0 to 255.
@@ -118,7 +109,8 @@ DWORD CheckStart(const DeviceRecord &device, const StartArguments &a, WORD start
     if (a.postTriggerScans < kMinPostScans || a.postTriggerScans > kMaxPostScans)
         return DeviceError(device, ErrInvalidParameter);
     if (!a.bufferHandle) return DeviceError(device, ErrNoBuffer);
-    if (a.clockSource == 0 && (a.sampleRate > kMaxPacerRate || a.sampleRate < kMinPacerRate))
+    if (a.clockSource == 0 &&
+        (a.sampleRate > card::kPacerMaxRate || a.sampleRate < card::kPacerMinRate))
         return DeviceError(device, ErrInvalidPacerRate);
     if (!(a.triggerLevel <= kMaxTriggerLevel && a.triggerLevel >= -kMaxTriggerLevel))
         return DeviceError(device, ErrInvalidTriggerLevel);
@@ -174,7 +166,7 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     request.postTriggerScans = a.postTriggerScans;
     request.clockSource = a.clockSource;
     request.option2 = a.option2;
-    request.multiplexer = MuxWord(stop, start);
+    request.multiplexer = card::AdMuxWord(start, stop);
     KernelRequest(device, KTZ_IOCTL_FAI_START, &request, sizeof request, &request, sizeof request);
     if (request.status != 0) return DeviceStatus(device, request.status);
 
@@ -223,7 +215,7 @@ DWORD WINAPI GetFIFOSize(KTZHANDLE handle, DWORD *size) {
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
     if (!size) return DeviceError(*device, ErrInvalidParameter);
-    *size = kFaiFifoSize;
+    *size = card::kAdFifoSamples;
     return kSuccess;
 }
 

@@ -5,6 +5,7 @@
 #include <ktz3649_driver.h>
 
 #include "ao/ao_range.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/kernel.h"
 #include "core/registers.h"
@@ -14,49 +15,41 @@
 namespace ktz {
 namespace {
 
-// Pacer rates the card's pacer accepts.
-constexpr DWORD kMinRate = 154;
-constexpr DWORD kMaxRate = 1000000;
 // The most samples whose byte size fits the 32 bits of the requests.
 constexpr DWORD kMaxSampleCount = 0x7FFFFFFF;
 
-constexpr WORD kFifoReset = 0x0800;
-constexpr WORD kKeepWithPacer = 0x01FF;
-constexpr WORD kKeepWithExternalClock = 0x09FF;
-constexpr WORD kFifoSizeBits = 0x6000;  // both set after the probe: the FIFO holds 4096
-
-// Bits of the output control word, per channel c shifted by 4c.
-constexpr WORD kControlAbove5V = 0x1;
-constexpr WORD kControlExternal = 0x2;
-constexpr WORD kControlBipolar = 0x4;
 constexpr WORD kReferenceExternalUnipolar = 1;
 
 // Fills the FIFO with 4096 words and tells its size from the status bits:
 // a 4096-sample FIFO is then full. Returns the smallest sample count the
 // output accepts, the FIFO size.
 DWORD ProbeFifo(const DeviceRecord &device) {
-    CardWriteWord(device, kRegStatus, kFifoReset);
-    WORD keep = device.fao.faoClockSource == 0 ? kKeepWithPacer : kKeepWithExternalClock;
-    CardWriteWord(device, kRegAoControl, CardReadWord(device, kRegAoControl) & keep);
-    for (DWORD i = 0; i < kSmallFifoSamples; ++i) CardWriteWord(device, kRegFifo, 1);
-    WORD status = CardReadWord(device, kRegStatus);
-    CardWriteWord(device, kRegStatus, kFifoReset);
-    return (status & kFifoSizeBits) == kFifoSizeBits ? kSmallFifoSamples : kLargeFifoSamples;
+    CardWriteWord(device, card::kStatus, card::kStatusOutputFifoReset);
+    // The channel bits stay, and the external clock if that is the source.
+    WORD keep = card::kAoControlChannelBits;
+    if (device.fao.faoClockSource != 0) keep |= card::kAoControlExternalClock;
+    CardWriteWord(device, card::kAoControl, CardReadWord(device, card::kAoControl) & keep);
+    for (DWORD i = 0; i < card::kSmallOutputFifo; ++i) CardWriteWord(device, card::kAoFifo, 1);
+    WORD status = CardReadWord(device, card::kStatus);
+    CardWriteWord(device, card::kStatus, card::kStatusOutputFifoReset);
+    constexpr WORD kFull = card::kStatusOutputFifoHalfFull | card::kStatusOutputFifoFull;
+    return (status & kFull) == kFull ? card::kSmallOutputFifo : card::kLargeOutputFifo;
 }
 
 // The range and reference bits of both channels (tests of their own, not
 // those of the single-value output) and the chosen channels in bits 8-10.
 WORD OutputControlWord(const DeviceRecord &device, WORD channel) {
     WORD control = 0;
-    for (WORD c = 0; c < kAoChannels; ++c) {
+    for (WORD c = 0; c < card::kAoChannels; ++c) {
         const AOSettingsEntry &entry = device.settings.aoSettings[c];
         WORD bits = 0;
-        if (entry.maximum > 5.0f) bits |= kControlAbove5V;
-        if (entry.referenceSource == kReferenceExternalUnipolar) bits |= kControlExternal;
-        if (entry.minimum < 0.0f) bits |= kControlBipolar;
-        control |= static_cast<WORD>(bits << (4 * c));
+        if (entry.maximum > 5.0f) bits |= card::kAoControlRangeHigh;
+        if (entry.referenceSource == kReferenceExternalUnipolar) bits |= card::kAoControlExternal;
+        if (entry.minimum < 0.0f) bits |= card::kAoControlBipolar;
+        control |= card::AoControlBits(c, bits);
     }
-    return static_cast<WORD>(control | ((channel & 3) + 1) << 8);
+    // The paths: 1 channel 0, 2 channel 1, 3 both.
+    return static_cast<WORD>(control | ((channel & 3) + 1) * card::AoControlPath(0));
 }
 
 // Whether the start request of an earlier start is still pending. The
@@ -156,7 +149,7 @@ DWORD WINAPI FAODmaStart(KTZHANDLE handle, WORD option, DWORD rate, WORD channel
     if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
     FaoState &fao = device->fao;
     if (!samples) return DeviceError(*device, ErrNoBuffer);
-    if (fao.faoClockSource == 0 && (rate > kMaxRate || rate < kMinRate))
+    if (fao.faoClockSource == 0 && (rate > card::kPacerMaxRate || rate < card::kPacerMinRate))
         return DeviceError(*device, ErrInvalidSetting);
     // The driver writes into the overlapped record of a pending start: a
     // second start must not reuse it, nor probe the FIFO under a running output.
@@ -172,7 +165,7 @@ DWORD WINAPI FAODmaStart(KTZHANDLE handle, WORD option, DWORD rate, WORD channel
     if (!fao.startOverlapped.hEvent) return DeviceError(*device, ErrEventCreate);
 
     // With an external clock the rate may be 0: the divisor is then 0 too.
-    WORD divisor = rate ? static_cast<WORD>(kPacerClockHz / rate) : 0;
+    WORD divisor = rate ? static_cast<WORD>(card::kPacerClockHz / rate) : 0;
     KtzFaoStartRequest &request = fao.startRequest;
     request = KtzFaoStartRequest{};
     request.eventEnabled = device->events.eventEnabled;

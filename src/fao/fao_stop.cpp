@@ -3,6 +3,7 @@
 #include <ktz3649.h>
 #include <ktz3649_driver.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/kernel.h"
 #include "core/registers.h"
@@ -33,10 +34,10 @@ namespace {
 // event and marks the output ended.
 DWORD WINAPI FAODrainThread(LPVOID parameter) {
     DeviceRecord &device = *static_cast<DeviceRecord *>(parameter);
-    if (CardReadByte(device, kRegAoControlHigh) & kFifoPlaying) {
+    if (CardReadByte(device, card::kAoControlHigh) & card::kAoControlHighPlaying) {
         for (;;) {
-            CardReadByte(device, kRegStatusHigh);
-            if (CardReadByte(device, kRegStatusHigh) & kFifoRanEmpty) break;
+            CardReadByte(device, card::kStatusHigh);
+            if (CardReadByte(device, card::kStatusHigh) & card::kStatusHighOutputFifoEmpty) break;
             if (device.fao.drainStop) break;
         }
     }
@@ -50,13 +51,13 @@ DWORD WINAPI FAODrainThread(LPVOID parameter) {
 DWORD DrainLimitMs(const DeviceRecord &device) {
     const FaoState &fao = device.fao;
     // The FIFO of the last probe, or the larger one when none was probed.
-    ULONGLONG samples = fao.fifoSamples ? fao.fifoSamples : kLargeFifoSamples;
+    ULONGLONG samples = fao.fifoSamples ? fao.fifoSamples : card::kLargeOutputFifo;
     // The pacer's own rate; an external clock's is unknown: the slowest
     // rate of the pacer stands in for it.
     ULONGLONG divisor = fao.faoClockSource == 0 && fao.aoPacerDivisor != 0
                             ? fao.aoPacerDivisor
-                            : kSlowestPacerDivisor;
-    constexpr ULONGLONG kTicksPerMs = kPacerClockHz / 1000;
+                            : card::kPacerSlowestDivisor;
+    constexpr ULONGLONG kTicksPerMs = card::kPacerClockHz / 1000;
     ULONGLONG playOut = (samples * divisor + kTicksPerMs - 1) / kTicksPerMs;
     return static_cast<DWORD>(playOut) + kDrainMarginMs;
 }
@@ -69,7 +70,7 @@ void TerminateOutput(DeviceRecord &device) {
         CloseStartEvent(fao);
     }
     if (fao.faoDmaBuffer) FreeDmaBuffer(device, &fao.faoDmaBuffer);
-    if (CardReadByte(device, kRegStatusHigh) & kFifoRanEmpty) return;
+    if (CardReadByte(device, card::kStatusHigh) & card::kStatusHighOutputFifoEmpty) return;
 
     // Samples remain in the FIFO: the drain thread waits for them to play
     // out. Its poll is bounded: past the time the FIFO needs (an external
