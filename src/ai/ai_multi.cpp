@@ -38,7 +38,7 @@ bool IsPassedOver(const DeviceRecord &device, WORD channel) {
 // run at the pair's even channel); 0 or the error.
 DWORD CheckRun(const DeviceRecord &device, WORD channels, WORD &start) {
     if (channels == 0 || start >= kAiChannels || channels > LogicalChannelCount(device))
-        return DeviceError(device, ErrInvalidChannel);
+        return DeviceError(device, KtzErrInvalidChannel);
     if (IsPassedOver(device, start)) --start;
     return kSuccess;
 }
@@ -75,8 +75,8 @@ extern "C" {
 
 DWORD WINAPI MAIConfig(KTZHANDLE handle, WORD channels, WORD startChannel, WORD *gainCodes) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!gainCodes) return DeviceError(*device, ErrInvalidParameter);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (!gainCodes) return DeviceError(*device, KtzErrInvalidParameter);
     WORD start = startChannel;
     if (DWORD rc = CheckRun(*device, channels, start)) return rc;
 
@@ -104,10 +104,10 @@ DWORD WINAPI MAIConfig(KTZHANDLE handle, WORD channels, WORD startChannel, WORD 
 DWORD WINAPI MAIBinaryIn(KTZHANDLE handle, WORD channels, WORD startChannel, WORD triggerMode,
                          WORD *readings) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     WORD start = startChannel;
     if (DWORD rc = CheckRun(*device, channels, start)) return rc;
-    if (!readings) return DeviceError(*device, ErrInvalidParameter);
+    if (!readings) return DeviceError(*device, KtzErrInvalidParameter);
     return ScanRun(*device, channels, start, triggerMode, [&](WORD channel, DWORD index) {
         return AiBinaryIn(*device, channel, triggerMode, &readings[index]);
     });
@@ -116,8 +116,8 @@ DWORD WINAPI MAIBinaryIn(KTZHANDLE handle, WORD channels, WORD startChannel, WOR
 DWORD WINAPI MAIVoltageIn(KTZHANDLE handle, WORD channels, WORD startChannel, WORD *gainCodes,
                           WORD triggerMode, FLOAT *voltages) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!gainCodes || !voltages) return DeviceError(*device, ErrInvalidParameter);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (!gainCodes || !voltages) return DeviceError(*device, KtzErrInvalidParameter);
     WORD start = startChannel;
     if (DWORD rc = CheckRun(*device, channels, start)) return rc;
     return ScanRun(*device, channels, start, triggerMode, [&](WORD channel, DWORD index) {

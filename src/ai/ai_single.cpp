@@ -47,9 +47,9 @@ bool IsDifferential(const DeviceRecord &device, WORD channel) {
 }
 
 DWORD AiConfigure(DeviceRecord &device, WORD channel, WORD gainCode) {
-    if (channel >= kAiChannels) return DeviceError(device, ErrInvalidChannel);
-    if (!device.IsKnownBoard()) return DeviceError(device, ErrUnsupportedBoard);
-    if (gainCode > kAiMaxGainCode) return DeviceError(device, ErrInvalidGain);
+    if (channel >= kAiChannels) return DeviceError(device, KtzErrInvalidChannel);
+    if (!device.IsKnownBoard()) return DeviceError(device, KtzErrUnsupportedBoard);
+    if (gainCode > kAiMaxGainCode) return DeviceError(device, KtzErrInvalidGain);
 
     CardWriteWord(device, card::kAdControl, card::kAdControlSoftware);
     WORD range = gainCode;
@@ -66,16 +66,16 @@ DWORD AiConfigure(DeviceRecord &device, WORD channel, WORD gainCode) {
 }
 
 DWORD AiBinaryIn(DeviceRecord &device, WORD channel, WORD triggerMode, WORD *reading) {
-    if (channel >= kAiChannels) return DeviceError(device, ErrInvalidChannel);
-    if (!device.IsKnownBoard()) return DeviceError(device, ErrUnsupportedBoard);
-    if (!reading) return DeviceError(device, ErrInvalidParameter);
+    if (channel >= kAiChannels) return DeviceError(device, KtzErrInvalidChannel);
+    if (!device.IsKnownBoard()) return DeviceError(device, KtzErrUnsupportedBoard);
+    if (!reading) return DeviceError(device, KtzErrInvalidParameter);
 
     if (triggerMode == 0) {
         CardWriteWord(device, card::kAdControl, card::kAdControlSoftware);
         CardWriteWord(device, card::kAdData, 0);
         if (!WaitForResult(device)) {
             *reading = 0xFFFF;  // the sample is lost
-            return DeviceError(device, ErrConversionTimeout);
+            return DeviceError(device, KtzErrConversionTimeout);
         }
         for (int i = 1; i < device.ai.aiSettleCount; ++i) CardReadWord(device, card::kStatus);
         CardReadWord(device, card::kAdData);
@@ -83,20 +83,20 @@ DWORD AiBinaryIn(DeviceRecord &device, WORD channel, WORD triggerMode, WORD *rea
         return kSuccess;
     }
     CardWriteByte(device, card::kAdControl, card::kAdControlExternalTrigger);
-    if (!WaitForResult(device)) return DeviceError(device, ErrTriggerTimeout);
+    if (!WaitForResult(device)) return DeviceError(device, KtzErrTriggerTimeout);
     *reading = CardReadWord(device, card::kAdData) & card::kAdResultMask;
     return kSuccess;
 }
 
 DWORD AiVoltageIn(DeviceRecord &device, WORD channel, WORD gainCode, WORD triggerMode,
                   FLOAT *voltage) {
-    if (channel >= kAiChannels) return DeviceError(device, ErrInvalidChannel);
-    if (!device.IsKnownBoard()) return DeviceError(device, ErrUnsupportedBoard);
+    if (channel >= kAiChannels) return DeviceError(device, KtzErrInvalidChannel);
+    if (!device.IsKnownBoard()) return DeviceError(device, KtzErrUnsupportedBoard);
     FLOAT fullScale = 0, offset = 0;
     // A code without a scaling entry would give a voltage of no meaning.
     if (gainCode > kAiMaxGainCode || !AIGainRange(device, gainCode, &fullScale, &offset))
-        return DeviceError(device, ErrInvalidGain);
-    if (!voltage) return DeviceError(device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidGain);
+    if (!voltage) return DeviceError(device, KtzErrInvalidParameter);
 
     WORD reading = 0;
     if (DWORD rc = AiBinaryIn(device, channel, triggerMode, &reading)) return rc;
@@ -112,14 +112,14 @@ extern "C" {
 
 DWORD WINAPI AIConfig(KTZHANDLE handle, WORD channel, WORD gainCode) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     return AiConfigure(*device, channel, gainCode);
 }
 
 DWORD WINAPI AIGetConfig(KTZHANDLE handle, LPVOID config, DWORD) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!config) return DeviceError(*device, ErrInvalidParameter);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (!config) return DeviceError(*device, KtzErrInvalidParameter);
     const DeviceSettings &s = device->settings;
     auto *out = static_cast<BYTE *>(config);
     // Field by field: bytes 18 and 19 of the caller's record stay as they are.
@@ -139,14 +139,14 @@ DWORD WINAPI AIGetConfig(KTZHANDLE handle, LPVOID config, DWORD) {
 
 DWORD WINAPI AIBinaryIn(KTZHANDLE handle, WORD channel, WORD triggerMode, WORD *reading) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     return AiBinaryIn(*device, channel, triggerMode, reading);
 }
 
 DWORD WINAPI AIVoltageIn(KTZHANDLE handle, WORD channel, WORD gainCode, WORD triggerMode,
                          FLOAT *voltage) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     return AiVoltageIn(*device, channel, gainCode, triggerMode, voltage);
 }
 

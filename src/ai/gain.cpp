@@ -35,8 +35,8 @@ extern "C" {
 DWORD WINAPI AIScale(WORD reading, FLOAT fullScale, WORD maxCount, WORD offset, FLOAT *voltage) {
     // A span of zero counts (maximum + 1 equal to the offset) would divide by zero.
     long span = static_cast<long>(maxCount) + 1 - offset;
-    if (maxCount == offset || span == 0) return Bare(ErrInvalidScaleRange);
-    if (!voltage) return Bare(ErrInvalidParameter);
+    if (maxCount == offset || span == 0) return Bare(KtzErrInvalidScaleRange);
+    if (!voltage) return Bare(KtzErrInvalidParameter);
     long double counts = static_cast<long double>(static_cast<long>(reading) - offset);
     *voltage = static_cast<FLOAT>(counts * fullScale / span);
     return kSuccess;

@@ -17,7 +17,7 @@ constexpr WORD kReferenceExternalBipolar = 2;
 // The checks of AOBinaryOut and AOVoltageOut after the handle.
 DWORD CheckOutput(const DeviceRecord &device, WORD channel) {
     if (DWORD rc = CheckOutputBoard(device)) return rc;
-    if (channel >= kAoChannels) return DeviceError(device, ErrInvalidChannel);
+    if (channel >= kAoChannels) return DeviceError(device, KtzErrInvalidChannel);
     return kSuccess;
 }
 
@@ -49,9 +49,9 @@ extern "C" {
 DWORD WINAPI AOConfig(KTZHANDLE handle, WORD channel, WORD referenceSource, FLOAT maximum,
                       FLOAT minimum) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     if (referenceSource == kReferenceInternal && !IsInternalReferenceRange(maximum, minimum))
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidParameter);
     if (DWORD rc = CheckOutput(*device, channel)) return rc;
     AOSettingsEntry &entry = device->settings.aoSettings[channel];
     entry.referenceSource = referenceSource;
@@ -62,7 +62,7 @@ DWORD WINAPI AOConfig(KTZHANDLE handle, WORD channel, WORD referenceSource, FLOA
 
 DWORD WINAPI AOBinaryOut(KTZHANDLE handle, WORD channel, WORD code) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     if (DWORD rc = CheckOutput(*device, channel)) return rc;
     WriteOutput(*device, channel, code);
     return kSuccess;
@@ -70,11 +70,11 @@ DWORD WINAPI AOBinaryOut(KTZHANDLE handle, WORD channel, WORD code) {
 
 DWORD WINAPI AOVoltageOut(KTZHANDLE handle, WORD channel, FLOAT voltage) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     if (DWORD rc = CheckOutput(*device, channel)) return rc;
     WORD code = 0;
     if (!ScaleToCode(device->settings.aoSettings[channel], voltage, &code))
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidParameter);
     WriteOutput(*device, channel, code);
     return kSuccess;
 }

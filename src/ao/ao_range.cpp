@@ -50,8 +50,8 @@ bool ScaleToCode(const AOSettingsEntry &entry, FLOAT voltage, WORD *code) {
 }
 
 DWORD CheckOutputBoard(const DeviceRecord &device) {
-    if (device.settings.BoardID == kBoardPci3649L) return DeviceError(device, ErrNotSupported);
-    if (device.settings.BoardID != kBoardPci3649) return DeviceError(device, ErrUnsupportedBoard);
+    if (device.settings.BoardID == kBoardPci3649L) return DeviceError(device, KtzErrNotSupported);
+    if (device.settings.BoardID != kBoardPci3649) return DeviceError(device, KtzErrUnsupportedBoard);
     return kSuccess;
 }
 
@@ -63,13 +63,13 @@ extern "C" {
 
 DWORD WINAPI AOScale(KTZHANDLE handle, WORD channel, FLOAT voltage, WORD *code) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (device->settings.BoardID == kBoardPci3649L) return DeviceError(*device, ErrNotSupported);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (device->settings.BoardID == kBoardPci3649L) return DeviceError(*device, KtzErrNotSupported);
     // Only the stored entries can be read, whatever the channel.
-    if (channel >= kAOSettingsEntries) return DeviceError(*device, ErrInvalidChannel);
-    if (!code) return DeviceError(*device, ErrInvalidParameter);
+    if (channel >= kAOSettingsEntries) return DeviceError(*device, KtzErrInvalidChannel);
+    if (!code) return DeviceError(*device, KtzErrInvalidParameter);
     if (!ScaleToCode(device->settings.aoSettings[channel], voltage, code))
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidParameter);
     return kSuccess;
 }
 

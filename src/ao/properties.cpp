@@ -90,20 +90,20 @@ bool Describe(const DeviceRecord &device, WORD property, PropertyData &data) {
         Put(data, 0, (s.DioPortMode & card::DioInputBit(0)) ? kPortInput : kPortOutput);
         Put(data, 4, (s.DioPortMode & card::DioInputBit(1)) ? kPortInput : kPortOutput);
         return true;
-    case KTZ_PROP_CONSTANT_3C82:
-    case KTZ_PROP_CONSTANT_4806: dword(0, false); return true;
-    case KTZ_PROP_CONSTANT_3C83:
-    case KTZ_PROP_CONSTANT_4807: dword(16, false); return true;
-    case KTZ_PROP_CONSTANT_3C84:
-    case KTZ_PROP_CONSTANT_4808: dword(2, false); return true;
-    case KTZ_PROP_CONSTANT_5001:
+    case KTZ_PROP_DI_FIRST_CHANNEL:
+    case KTZ_PROP_DO_FIRST_CHANNEL: dword(0, false); return true;
+    case KTZ_PROP_DI_CHANNELS:
+    case KTZ_PROP_DO_CHANNELS: dword(16, false); return true;
+    case KTZ_PROP_DI_PORTS:
+    case KTZ_PROP_DO_PORTS: dword(2, false); return true;
+    case KTZ_PROP_COUNTER_CAPABILITIES:
         data.size = 12;
         data.zeroFirst = true;
         Put(data, 0, DWORD{65});
         Put(data, 4, DWORD{69});
         Put(data, 8, DWORD{67});
         return true;
-    case KTZ_PROP_CONSTANT_5002: dword(7, true); return true;
+    case KTZ_PROP_COUNTER_MASK: dword(7, true); return true;
     case KTZ_PROP_COUNTER_CLOCKS: {
         data.size = 16;
         data.zeroFirst = true;
@@ -125,7 +125,7 @@ DWORD SetPacerRate(DeviceRecord &device, const void *data, WORD *divisor, WORD c
     DWORD rate;
     std::memcpy(&rate, data, sizeof rate);
     if (rate < card::kPacerMinRate || rate > card::kPacerMaxRate)
-        return DeviceError(device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidParameter);
     *divisor = static_cast<WORD>(card::kPacerClockHz / rate);
     CardWriteWord(device, card::kPacerControl,
                   card::ControlWord8254(counter, card::Access8254::LowThenHigh,
@@ -139,9 +139,9 @@ DWORD SetOutputRange(DeviceRecord &device, const void *data) {
     KtzOutputRange range;
     std::memcpy(&range, data, sizeof range);
     if (DWORD rc = CheckOutputBoard(device)) return rc;
-    if (range.channel > 1) return DeviceError(device, ErrInvalidChannel);
+    if (range.channel > 1) return DeviceError(device, KtzErrInvalidChannel);
     if (range.referenceSource == 0 && !IsInternalReferenceRange(range.maximum, range.minimum))
-        return DeviceError(device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidParameter);
     AOSettingsEntry &entry = device.settings.aoSettings[range.channel];
     entry.referenceSource = range.referenceSource;
     if (range.pairSelector == 0) {
@@ -161,7 +161,7 @@ DWORD SetPortDirections(DeviceRecord &device, KTZHANDLE handle, const void *data
     std::memcpy(values, data, sizeof values);
     for (WORD port = 0; port < 2; ++port) {
         if (values[port] != kPortInput && values[port] != kPortOutput)
-            return DeviceError(device, ErrInvalidParameter);  // port 0 may be changed already
+            return DeviceError(device, KtzErrInvalidParameter);  // port 0 may be changed already
         DioSetPortMode(handle, port, values[port] == kPortOutput ? 1 : 0);
     }
     return kSuccess;
@@ -171,24 +171,24 @@ DWORD SetPortDirections(DeviceRecord &device, KTZHANDLE handle, const void *data
 
 DWORD DeviceGetProperty(KTZHANDLE handle, WORD property, DWORD *length, LPVOID buffer) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     PropertyData data;
-    if (!Describe(*device, property, data)) return DeviceError(*device, ErrUnknownProperty);
-    if (!length) return DeviceError(*device, ErrInvalidParameter);
+    if (!Describe(*device, property, data)) return DeviceError(*device, KtzErrUnknownProperty);
+    if (!length) return DeviceError(*device, KtzErrInvalidParameter);
     if (!buffer) {
         *length = data.size;
         return kSuccess;
     }
     if (*length < data.size) {
         *length = data.size;
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidParameter);
     }
     if (property == KTZ_PROP_AO_CHANNEL_RANGE) {
         // The channel comes from the caller's record; only 0 and 1 have entries.
         WORD channel;
         std::memcpy(&channel, static_cast<BYTE *>(buffer) + offsetof(KtzOutputRange, channel),
                     sizeof channel);
-        if (channel > 1) return DeviceError(*device, ErrInvalidChannel);
+        if (channel > 1) return DeviceError(*device, KtzErrInvalidChannel);
         KtzOutputRange range = RangeOf(device->settings.aoSettings[channel], channel);
         std::memcpy(data.bytes, &range, sizeof range);
     }
@@ -200,8 +200,8 @@ DWORD DeviceGetProperty(KTZHANDLE handle, WORD property, DWORD *length, LPVOID b
 
 DWORD DeviceSetProperty(KTZHANDLE handle, WORD property, DWORD length, LPVOID data) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    auto needData = [&] { return DeviceError(*device, ErrInvalidParameter); };
+    if (!device) return Bare(KtzErrInvalidHandle);
+    auto needData = [&] { return DeviceError(*device, KtzErrInvalidParameter); };
     switch (property) {
     case KTZ_PROP_CHAN_CONFIG: {
         if (length != 2 || !data) return needData();
@@ -225,21 +225,21 @@ DWORD DeviceSetProperty(KTZHANDLE handle, WORD property, DWORD length, LPVOID da
                             card::kPacerAoData);
     case KTZ_PROP_AO_RANGES:
     case KTZ_PROP_AO_CHANNEL_RANGE:
-        if (length < sizeof(KtzOutputRange)) return Bare(ErrInvalidSetting);
+        if (length < sizeof(KtzOutputRange)) return Bare(KtzErrInvalidSetting);
         if (!data) return needData();
         return SetOutputRange(*device, data);
     case KTZ_PROP_DIO_DIRECTIONS:
         if (length < 8 || !data) return needData();
         return SetPortDirections(*device, handle, data);
-    default: return Bare(ErrInvalidSetting);
+    default: return Bare(KtzErrInvalidSetting);
     }
 }
 
 DWORD ReadAOSettings(KTZHANDLE handle, WORD property, DWORD *byteCount, LPVOID buffer) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (property != KTZ_PROP_AO_RANGES) return Bare(ErrInvalidSetting);
-    if (!byteCount || !buffer) return DeviceError(*device, ErrInvalidParameter);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (property != KTZ_PROP_AO_RANGES) return Bare(KtzErrInvalidSetting);
+    if (!byteCount || !buffer) return DeviceError(*device, KtzErrInvalidParameter);
     auto *out = static_cast<BYTE *>(buffer);
     for (int channel = 0; channel < 2; ++channel) {
         const AOSettingsEntry &entry = device->settings.aoSettings[channel];

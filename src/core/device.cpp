@@ -97,11 +97,11 @@ DeviceRecord *FindOpenDevice(KTZHANDLE handle) {
 DeviceRecord *FindKnownDevice(KTZHANDLE handle, DWORD *result) {
     DeviceRecord *device = FindOpenDevice(handle);
     if (!device) {
-        *result = Bare(ErrInvalidHandle);
+        *result = Bare(KtzErrInvalidHandle);
         return nullptr;
     }
     if (!device->IsKnownBoard()) {
-        *result = DeviceError(*device, ErrUnsupportedBoard);
+        *result = DeviceError(*device, KtzErrUnsupportedBoard);
         return nullptr;
     }
     return device;
@@ -120,30 +120,30 @@ using namespace ktz;
 extern "C" {
 
 DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
-    if (!handleOut) return DeviceError(deviceNumber, ErrInvalidParameter);
+    if (!handleOut) return DeviceError(deviceNumber, KtzErrInvalidParameter);
     SetCurrentDeviceNumber(deviceNumber);
 
     // The settings are read on every open, but only the first one keeps them.
     DeviceSettings settings{};
-    if (ReadDeviceSettings(deviceNumber, &settings) != 0) return Bare(ErrSettingsNotFound);
+    if (ReadDeviceSettings(deviceNumber, &settings) != 0) return Bare(KtzErrSettingsNotFound);
 
     DeviceRecord *device = FindByNumber(deviceNumber);
     if (device) {
         ++device->openCount;
     } else {
         device = CreateRecord(deviceNumber, settings);
-        if (!device) return DeviceError(deviceNumber, ErrMemoryAlloc);
+        if (!device) return DeviceError(deviceNumber, KtzErrMemoryAlloc);
         char path[1025] = {};
         if (!ReadDevicePath(deviceNumber, path)) {
             ReleaseRecord(device);
-            return DeviceError(deviceNumber, ErrMemoryAlloc);
+            return DeviceError(deviceNumber, KtzErrMemoryAlloc);
         }
         HANDLE kernel = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OVERLAPPED, nullptr);
         if (kernel == INVALID_HANDLE_VALUE) {
             ReleaseRecord(device);
-            return DeviceError(deviceNumber, ErrKernelOpen);
+            return DeviceError(deviceNumber, KtzErrKernelOpen);
         }
         device->kernelHandle = kernel;
         Append(device);
@@ -153,7 +153,7 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
                 // Nothing of a refused open stays behind: a later open starts clean.
                 Unlink(device);
                 ReleaseRecord(device);
-                return DeviceError(deviceNumber, ErrUnsupportedBoard);
+                return DeviceError(deviceNumber, KtzErrUnsupportedBoard);
             }
             for (WORD offset : card::kResetRegisters) CardWriteByte(*device, offset, 0);
         }
@@ -165,13 +165,13 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
 }
 
 DWORD WINAPI DeviceClose(KTZHANDLE *handleVar) {
-    if (!handleVar) return Bare(ErrInvalidHandle);
+    if (!handleVar) return Bare(KtzErrInvalidHandle);
     DeviceRecord *device = FindOpenDevice(*handleVar);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
 
     CloseDeviceEvents(*device);
     if (!KernelRequest(*device, KTZ_IOCTL_CLOSE, nullptr, 0, nullptr, 0))
-        return DeviceError(*device, ErrKernelRequest);
+        return DeviceError(*device, KtzErrKernelRequest);
 
     if (device->openCount > 1) {
         --device->openCount;

@@ -19,7 +19,7 @@ constexpr WORD kLastCode = 137;
 // A handle that is no open device still answers 3 first, as it would.
 DWORD MissingBlock(ULONG_PTR handle) {
     DeviceRecord *device = FindOpenDevice(handle);
-    return device ? DeviceError(*device, ErrInvalidParameter) : Bare(ErrInvalidHandle);
+    return device ? DeviceError(*device, KtzErrInvalidParameter) : Bare(KtzErrInvalidHandle);
 }
 
 // A row whose arguments come from a parameter block.
@@ -58,7 +58,7 @@ constexpr Row kRows[] = {
     {5, FromBlock<AIBinaryInBlock, [](ULONG_PTR h, const AIBinaryInBlock &b) {
          return AIBinaryIn(h, b.channel, b.triggerMode, b.reading); }>},
     {6, [](ULONG_PTR, ULONG_PTR p) -> DWORD {  // no handle
-         if (!p) return Bare(ErrInvalidParameter);
+         if (!p) return Bare(KtzErrInvalidParameter);
          const auto &b = *reinterpret_cast<const AIScaleBlock *>(p);
          return AIScale(b.reading, b.fullScale, b.maxCount, b.offset, b.voltage); }},
     {7, FromBlock<AIVoltageInBlock, [](ULONG_PTR h, const AIVoltageInBlock &b) {
@@ -201,6 +201,6 @@ using namespace ktz;
 extern "C" DWORD WINAPI DriverProc(DWORD, DWORD, DWORD functionCode, ULONG_PTR handle,
                                    ULONG_PTR parameters) {
     WORD code = LOWORD(functionCode);
-    if (code > kLastCode || !kRoutes[code]) return Bare(ErrNotSupported);
+    if (code > kLastCode || !kRoutes[code]) return Bare(KtzErrNotSupported);
     return kRoutes[code](handle, parameters);
 }

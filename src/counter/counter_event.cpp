@@ -49,7 +49,7 @@ DWORD WINAPI CounterEventStart(KTZHANDLE handle, WORD counter, WORD gateMode) {
     DWORD result;
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
-    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+    if (counter > kHighestCounter) return DeviceError(*device, KtzErrInvalidChannel);
 
     CounterState &state = device->counter;
     state.evtOverflows[counter] = 0;
@@ -73,8 +73,8 @@ DWORD WINAPI CounterEventRead(KTZHANDLE handle, WORD counter, WORD *overflow, DW
     DWORD result;
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
-    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
-    if (!overflow || !count) return DeviceError(*device, ErrInvalidParameter);
+    if (counter > kHighestCounter) return DeviceError(*device, KtzErrInvalidChannel);
+    if (!overflow || !count) return DeviceError(*device, KtzErrInvalidParameter);
 
     CardWriteWord(*device, card::kCounterControl, card::LatchWord8254(counter));
     CountEvents(device->counter, counter, ReadCounterValue(*device, counter), overflow, count);

@@ -59,7 +59,7 @@ DWORD WINAPI CounterFreqStart(KTZHANDLE handle, WORD counter, DWORD, DWORD) {
     DWORD result;
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
-    if (counter != kFrequencyCounter) return DeviceError(*device, ErrInvalidChannel);
+    if (counter != kFrequencyCounter) return DeviceError(*device, KtzErrInvalidChannel);
     CardWriteWord(*device, card::kCounterClock, device->settings.FreqArea);
     ForgetCounterThread(CounterThreadKind::Frequency);
     device->counter.freqReady = 0;
@@ -70,8 +70,8 @@ DWORD WINAPI CounterFreqRead(KTZHANDLE handle, WORD counter, FLOAT *frequency) {
     DWORD result;
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
-    if (counter != kFrequencyCounter) return DeviceError(*device, ErrInvalidChannel);
-    if (!frequency) return DeviceError(*device, ErrInvalidParameter);
+    if (counter != kFrequencyCounter) return DeviceError(*device, KtzErrInvalidChannel);
+    if (!frequency) return DeviceError(*device, KtzErrInvalidParameter);
 
     CounterState &state = device->counter;
     // The slot first: a thread sets its result before it clears its slot.

@@ -56,14 +56,14 @@ DWORD WINAPI CounterPulseStart(KTZHANDLE handle, WORD counter, FLOAT period, DWO
     DWORD result;
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
-    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+    if (counter > kHighestCounter) return DeviceError(*device, KtzErrInvalidChannel);
 
     WORD gate;
     if (GateConfiguration(gateMode, card::kGateClockSelected, &gate))
         CardWriteWord(*device, card::CounterGate(counter), gate);
     WORD selector;
     DWORD divisor;
-    if (!PulseSetting(period, &selector, &divisor)) return Bare(ErrInvalidParameter);
+    if (!PulseSetting(period, &selector, &divisor)) return Bare(KtzErrInvalidParameter);
     CardWriteWord(*device, card::kCounterClock, selector);
     CardWriteByte(*device, card::kCounterControl,
                   static_cast<BYTE>(card::ControlWord8254(counter, card::Access8254::LowThenHigh,

@@ -79,7 +79,7 @@ DWORD WINAPI PWMStartRead(KTZHANDLE handle, DWORD, FLOAT *firstTime, FLOAT *seco
     DWORD result;
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
-    if (!firstTime || !secondTime) return DeviceError(*device, ErrInvalidParameter);
+    if (!firstTime || !secondTime) return DeviceError(*device, KtzErrInvalidParameter);
 
     CounterState &state = device->counter;
     // The slot first: a thread sets its result before it clears its slot.

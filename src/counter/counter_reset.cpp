@@ -17,7 +17,7 @@ DWORD WINAPI CounterReset(KTZHANDLE handle, WORD counter) {
     DWORD result;
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
-    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+    if (counter > kHighestCounter) return DeviceError(*device, KtzErrInvalidChannel);
 
     // Whatever the counter: the threads in the slots and the record's own.
     StopAllCounterThreads(*device);

@@ -20,10 +20,10 @@ DWORD ReadLine(KTZHANDLE handle, WORD port, WORD bit, WORD *value, PortRead read
     DWORD rc = 0;
     DeviceRecord *device = FindKnownDevice(handle, &rc);
     if (!device) return rc;
-    if (port >= kDioPorts) return DeviceError(*device, ErrInvalidChannel);
-    if (!value) return DeviceError(*device, ErrInvalidParameter);
+    if (port >= kDioPorts) return DeviceError(*device, KtzErrInvalidChannel);
+    if (!value) return DeviceError(*device, KtzErrInvalidParameter);
     if (DWORD result = read(*device, port, value)) return result;
-    if (bit >= kBits) return DeviceError(*device, ErrInvalidParameter);
+    if (bit >= kBits) return DeviceError(*device, KtzErrInvalidParameter);
     *value = (*value >> bit) & 1;
     return kSuccess;
 }
@@ -32,8 +32,8 @@ DWORD ReadByte(KTZHANDLE handle, WORD port, WORD *value, PortRead read) {
     DWORD rc = 0;
     DeviceRecord *device = FindKnownDevice(handle, &rc);
     if (!device) return rc;
-    if (port >= kDioPorts) return DeviceError(*device, ErrInvalidChannel);
-    if (!value) return DeviceError(*device, ErrInvalidParameter);
+    if (port >= kDioPorts) return DeviceError(*device, KtzErrInvalidChannel);
+    if (!value) return DeviceError(*device, KtzErrInvalidParameter);
     return read(*device, port, value);
 }
 
@@ -46,7 +46,7 @@ extern "C" {
 
 DWORD WINAPI DioSetPortMode(KTZHANDLE handle, WORD port, WORD direction) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     if (port >= kDioPorts) return kSuccess;  // nothing to change
     WORD &mode = device->settings.DioPortMode;
     if (direction == 0)
@@ -58,8 +58,8 @@ DWORD WINAPI DioSetPortMode(KTZHANDLE handle, WORD port, WORD direction) {
 
 DWORD WINAPI DioGetConfig(KTZHANDLE handle, WORD *directions, WORD count) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!directions) return DeviceError(*device, ErrInvalidParameter);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (!directions) return DeviceError(*device, KtzErrInvalidParameter);
     for (WORD i = 0; i < count; ++i) {
         if (i < kDioPorts)
             directions[i] = (device->settings.DioPortMode & card::DioInputBit(i)) ? 0 : 1;
@@ -86,9 +86,9 @@ DWORD WINAPI DioReadBit(KTZHANDLE handle, WORD port, WORD bit, WORD *value) {
 
 DWORD WINAPI DioWriteBit(KTZHANDLE handle, WORD port, WORD bit, WORD state) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (bit >= kBits) return DeviceError(*device, ErrInvalidParameter);
-    if (!device->IsKnownBoard()) return DeviceError(*device, ErrUnsupportedBoard);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (bit >= kBits) return DeviceError(*device, KtzErrInvalidParameter);
+    if (!device->IsKnownBoard()) return DeviceError(*device, KtzErrUnsupportedBoard);
     // Only bit 0 of the state counts: 2 shifted to the line's neighbour writes 0.
     return DioPortWriteMasked(*device, port, static_cast<WORD>(1u << bit),
                               static_cast<WORD>(state << bit));

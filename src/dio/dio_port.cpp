@@ -13,14 +13,14 @@ void WritePortDirections(const DeviceRecord &device) {
 }
 
 DWORD DioPortRead(const DeviceRecord &device, WORD port, WORD *value) {
-    if (port >= kDioPorts) return DeviceError(device, ErrInvalidChannel);
+    if (port >= kDioPorts) return DeviceError(device, KtzErrInvalidChannel);
     WritePortDirections(device);
     *value = CardReadByte(device, card::DioPort(port));
     return kSuccess;
 }
 
 DWORD DioPortWriteMasked(DeviceRecord &device, WORD port, WORD mask, WORD state) {
-    if (port >= kDioPorts) return DeviceError(device, ErrInvalidChannel);
+    if (port >= kDioPorts) return DeviceError(device, KtzErrInvalidChannel);
     mask &= 0xFF;
     state &= 0xFF;
     WritePortDirections(device);
@@ -32,7 +32,7 @@ DWORD DioPortWriteMasked(DeviceRecord &device, WORD port, WORD mask, WORD state)
 }
 
 DWORD DioPortReadback(const DeviceRecord &device, WORD port, WORD *value) {
-    if (port >= kDioPorts) return DeviceError(device, ErrInvalidChannel);
+    if (port >= kDioPorts) return DeviceError(device, KtzErrInvalidChannel);
     *value = CardReadByte(device, card::DioPort(port));
     return kSuccess;
 }

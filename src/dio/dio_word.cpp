@@ -36,8 +36,8 @@ DWORD ReadLines(KTZHANDLE handle, WORD port, T *validMask, T *value, Lines lines
     DWORD rc = 0;
     DeviceRecord *device = FindKnownDevice(handle, &rc);
     if (!device) return rc;
-    if (port >= kDioPorts) return DeviceError(*device, ErrInvalidChannel);
-    if (!value) return DeviceError(*device, ErrInvalidParameter);
+    if (port >= kDioPorts) return DeviceError(*device, KtzErrInvalidChannel);
+    if (!value) return DeviceError(*device, KtzErrInvalidParameter);
     WritePortDirections(*device);
     LineMasks masks = LineMasksOf(device->settings.DioPortMode);
     WORD mask = lines == Lines::Inputs ? masks.input : masks.output;
@@ -57,7 +57,7 @@ DWORD WriteLines(KTZHANDLE handle, WORD port, WORD mask, WORD state) {
     DWORD rc = 0;
     DeviceRecord *device = FindKnownDevice(handle, &rc);
     if (!device) return rc;
-    if (port >= kDioPorts) return DeviceError(*device, ErrInvalidChannel);
+    if (port >= kDioPorts) return DeviceError(*device, KtzErrInvalidChannel);
     WritePortDirections(*device);
     WORD current = CardReadWord(*device, card::kDioBothPorts);
     if (port == 1) current = (current >> 8) & 0xFF;
@@ -73,10 +73,10 @@ DWORD WriteLines(KTZHANDLE handle, WORD port, WORD mask, WORD state) {
 // group is one or two of them.
 DWORD CheckGroup(KTZHANDLE handle, DWORD firstPort, DWORD portCount, const BYTE *buffer) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     if (firstPort >= kDioPorts || portCount == 0 || portCount > kDioPorts - firstPort)
-        return DeviceError(*device, ErrInvalidChannel);
-    if (!buffer) return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidChannel);
+    if (!buffer) return DeviceError(*device, KtzErrInvalidParameter);
     return kSuccess;
 }
 

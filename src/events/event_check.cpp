@@ -20,7 +20,7 @@ DWORD Check(KTZHANDLE handle, DeviceRecord &device, WORD *eventType, DWORD timeo
         return kSuccess;
     }
     DWORD result = WaitForMultipleObjects(kEventSlots, events.eventHandles, FALSE, timeout);
-    if (result == WAIT_FAILED) return DeviceError(device, ErrEventWait);
+    if (result == WAIT_FAILED) return DeviceError(device, KtzErrEventWait);
     if (result == WAIT_TIMEOUT) {
         *eventType = kTimedOut;
         return kSuccess;
@@ -51,8 +51,8 @@ extern "C" {
 
 DWORD WINAPI CheckEvent(KTZHANDLE handle, WORD *eventType, DWORD timeout) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!eventType) return DeviceError(*device, ErrInvalidParameter);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (!eventType) return DeviceError(*device, KtzErrInvalidParameter);
     return Check(handle, *device, eventType, timeout);
 }
 

@@ -34,7 +34,7 @@ DWORD OpenDeviceEvents(DeviceRecord &device) {
         char name[96];
         wsprintfA(name, "%s%u", KtzEventBaseName(slot), device.deviceNumber & kEventNumberMask);
         events.eventHandles[slot] = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
-        if (!events.eventHandles[slot]) return Bare(ErrEventCreate);
+        if (!events.eventHandles[slot]) return Bare(KtzErrEventCreate);
     }
     return kSuccess;
 }
@@ -47,14 +47,14 @@ extern "C" {
 
 DWORD WINAPI EnableEvent(KTZHANDLE handle, WORD eventType, WORD enabled, WORD count) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     EventState &events = device->events;
     SetFlags(events, eventType, enabled);
     events.eventEnabled = enabled;
     events.eventType = eventType;
     events.eventCount = count;
     if (eventType < KTZ_FIRST_OUTPUT_EVENT_TYPE && eventType > kLastInputType)
-        return DeviceError(*device, ErrInvalidEventType);
+        return DeviceError(*device, KtzErrInvalidEventType);
 
     if (!events.eventsOpened) {
         for (HANDLE &event : events.eventHandles) event = nullptr;
@@ -62,8 +62,8 @@ DWORD WINAPI EnableEvent(KTZHANDLE handle, WORD eventType, WORD enabled, WORD co
     }
     KtzEventEnableRequest request{eventType, enabled};
     if (!KernelRequest(*device, KTZ_IOCTL_EVENT_ENABLE, &request, sizeof request, nullptr, 0))
-        return DeviceError(*device, ErrEventEnable);
-    if (OpenDeviceEvents(*device) != kSuccess) return DeviceError(*device, ErrEventCreate);
+        return DeviceError(*device, KtzErrEventEnable);
+    if (OpenDeviceEvents(*device) != kSuccess) return DeviceError(*device, KtzErrEventCreate);
     return kSuccess;
 }
 

@@ -49,9 +49,9 @@ extern "C" {
 DWORD WINAPI FAICheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *count,
                       WORD *status2, WORD *status3) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     if (!stopped || !status1 || !count || !status2 || !status3)
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidParameter);
     KtzFastStatusRecord record{};
     KernelRequest(*device, KTZ_IOCTL_FAI_STATUS, &record, sizeof record, &record, sizeof record);
     if (record.error != 0) return DeviceStatus(*device, record.error);
@@ -65,21 +65,21 @@ DWORD WINAPI FAICheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *cou
 
 DWORD WINAPI ClearOverrun(KTZHANDLE handle) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     KernelRequest(*device, KTZ_IOCTL_FAI_CLEAR_OVERRUN, nullptr, 0, nullptr, 0);
     return kSuccess;
 }
 
 DWORD WINAPI FAIStop(KTZHANDLE handle) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     FaiStop(*device);
     return kSuccess;
 }
 
 DWORD WINAPI FAITerminate(KTZHANDLE handle) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     FaiTerminate(*device);
     return kSuccess;
 }

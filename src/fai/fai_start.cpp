@@ -101,33 +101,33 @@ struct StartArguments {
 // The argument checks that follow the claim, in their order.
 DWORD CheckStart(const DeviceRecord &device, const StartArguments &a, WORD startChannel) {
     if ((a.triggerMode == 0) != (a.triggerSource == 0))
-        return DeviceError(device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidParameter);
     if (a.scanLength > kMaxScanLength || startChannel > kLastChannel)
-        return DeviceError(device, ErrInvalidChannel);
+        return DeviceError(device, KtzErrInvalidChannel);
     if ((a.sampleCount & 1) || a.sampleCount == 0 || a.sampleCount > kFaiMaxSamples)
-        return DeviceError(device, ErrInvalidCount);
+        return DeviceError(device, KtzErrInvalidCount);
     if (a.postTriggerScans < kMinPostScans || a.postTriggerScans > kMaxPostScans)
-        return DeviceError(device, ErrInvalidParameter);
-    if (!a.bufferHandle) return DeviceError(device, ErrNoBuffer);
+        return DeviceError(device, KtzErrInvalidParameter);
+    if (!a.bufferHandle) return DeviceError(device, KtzErrNoBuffer);
     if (a.clockSource == 0 &&
         (a.sampleRate > card::kPacerMaxRate || a.sampleRate < card::kPacerMinRate))
-        return DeviceError(device, ErrInvalidPacerRate);
+        return DeviceError(device, KtzErrInvalidPacerRate);
     if (!(a.triggerLevel <= kMaxTriggerLevel && a.triggerLevel >= -kMaxTriggerLevel))
-        return DeviceError(device, ErrInvalidTriggerLevel);
-    if (a.scanLength && !a.gainList) return DeviceError(device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidTriggerLevel);
+    if (a.scanLength && !a.gainList) return DeviceError(device, KtzErrInvalidParameter);
     for (WORD i = 0; i < a.scanLength; ++i)
-        if (a.gainList[i] > kAiMaxGainCode) return DeviceError(device, ErrInvalidGain);
+        if (a.gainList[i] > kAiMaxGainCode) return DeviceError(device, KtzErrInvalidGain);
     return kSuccess;
 }
 
 DWORD Start(DeviceRecord &device, const StartArguments &a) {
     FaiState &fai = device.fai;
-    if (fai.faiClaimed) return DeviceError(device, ErrAcquisitionRunning);
+    if (fai.faiClaimed) return DeviceError(device, KtzErrAcquisitionRunning);
     fai.faiClaimed = 1;  // stays set on every failure from here on
 
     KernelRequest(device, KTZ_IOCTL_FAI_AVAILABILITY, &fai.faiAvailWord, sizeof fai.faiAvailWord,
                   &fai.faiAvailWord, sizeof fai.faiAvailWord);
-    if (fai.faiAvailWord != 0) return DeviceError(device, ErrDmaBusy);
+    if (fai.faiAvailWord != 0) return DeviceError(device, KtzErrDmaBusy);
 
     // The odd member of a pair starts the scan on its even channel.
     WORD start = a.startChannel;
@@ -136,9 +136,9 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
 
     // The driver writes sampleCount words into the buffer: it must hold them.
     DWORD bytes = a.sampleCount * sizeof(WORD);
-    if (GlobalSize(a.bufferHandle) < bytes) return DeviceError(device, ErrNoBuffer);
+    if (GlobalSize(a.bufferHandle) < bytes) return DeviceError(device, KtzErrNoBuffer);
     auto *buffer = static_cast<WORD *>(GlobalLock(a.bufferHandle));
-    if (!buffer) return DeviceError(device, ErrNoBuffer);
+    if (!buffer) return DeviceError(device, KtzErrNoBuffer);
 
     fai.faiBufferHandle = a.bufferHandle;
     fai.faiBuffer = buffer;
@@ -175,14 +175,14 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!read.hEvent) {
         AbandonStart(device);
-        return DeviceError(device, ErrEventCreate);
+        return DeviceError(device, KtzErrEventCreate);
     }
     if (!ReadFile(device.kernelHandle, buffer, bytes, nullptr, &read) &&
         GetLastError() != ERROR_IO_PENDING) {
         AbandonStart(device);
         CloseHandle(read.hEvent);  // no read will signal it
         read.hEvent = nullptr;
-        return DeviceError(device, ErrTransferStart);
+        return DeviceError(device, KtzErrTransferStart);
     }
     fai.faiRunning = 1;
     Sleep(0);
@@ -214,7 +214,7 @@ DWORD WINAPI GetFIFOSize(KTZHANDLE handle, DWORD *size) {
     DWORD result = kSuccess;
     DeviceRecord *device = FindKnownDevice(handle, &result);
     if (!device) return result;
-    if (!size) return DeviceError(*device, ErrInvalidParameter);
+    if (!size) return DeviceError(*device, KtzErrInvalidParameter);
     *size = card::kAdFifoSamples;
     return kSuccess;
 }

@@ -95,8 +95,8 @@ DWORD Transfer(const DeviceRecord &device, void *destination, WORD dataType, DWO
     const FaiState &fai = device.fai;
     const DWORD n = fai.faiCount;
     if (start >= n || count > n || count > n - start || count == 0)
-        return DeviceError(device, ErrInvalidCount);
-    if (!destination) return DeviceError(device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidCount);
+    if (!destination) return DeviceError(device, KtzErrInvalidParameter);
 
     DWORD base = 0;
     if (fai.faiTriggerMode == kFaiAboutTrigger && dataType == 1 && !fai.faiClaimed)
@@ -122,7 +122,7 @@ DWORD Transfer(const DeviceRecord &device, void *destination, WORD dataType, DWO
         // Only the entries the range reaches need a scaling.
         DWORD distance = (entry + p.entries - start % p.entries) % p.entries;
         bool used = count >= p.entries || distance < count;
-        if (!p.scales[entry] && used) return DeviceError(device, ErrInvalidGain);
+        if (!p.scales[entry] && used) return DeviceError(device, KtzErrInvalidGain);
         exact = exact && (!p.scales[entry] || p.scales[entry]->exact);
     }
     for (DWORD j = 0; j < p.period + kFaiBlock; ++j) {
@@ -155,15 +155,15 @@ extern "C" {
 DWORD WINAPI FAITransfer(KTZHANDLE handle, WORD, LPVOID destination, WORD dataType,
                          DWORD startIndex, DWORD count, DWORD) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     return Transfer(*device, destination, dataType, startIndex, count);
 }
 
 DWORD WINAPI FAIWatchdogCheck(KTZHANDLE handle, WORD, DWORD, DWORD, DWORD, DWORD *triggerIndex,
                               DWORD) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!triggerIndex) return DeviceError(*device, ErrInvalidParameter);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (!triggerIndex) return DeviceError(*device, KtzErrInvalidParameter);
     const FaiState &fai = device->fai;
     if (fai.faiTriggerMode != kFaiAboutTrigger) return kSuccess;
     // The last clear-to-set change of the marker wins.

@@ -80,8 +80,8 @@ void SendLoad(const DeviceRecord &device, DWORD code, WORD *samples, DWORD loadA
 
 DWORD FindOutputDevice(KTZHANDLE handle, DeviceRecord **device) {
     *device = FindOpenDevice(handle);
-    if (!*device) return Bare(ErrInvalidHandle);
-    if ((*device)->settings.BoardID == kBoardPci3649L) return DeviceError(**device, ErrNotSupported);
+    if (!*device) return Bare(KtzErrInvalidHandle);
+    if ((*device)->settings.BoardID == kBoardPci3649L) return DeviceError(**device, KtzErrNotSupported);
     return kSuccess;
 }
 
@@ -107,7 +107,7 @@ DWORD WINAPI FAODmaStartLoad(KTZHANDLE handle, WORD, WORD *samples, DWORD loadAr
 DWORD WINAPI FAOLoad(KTZHANDLE handle, WORD, WORD *samples, DWORD loadArgument,
                      DWORD sampleCount) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     SendLoad(*device, KTZ_IOCTL_FAO_LOAD, samples, loadArgument, sampleCount);
     return kSuccess;
 }
@@ -119,11 +119,11 @@ DWORD WINAPI FAOIntStart(KTZHANDLE, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD) {
 DWORD WINAPI AllocateDMABuffer(KTZHANDLE handle, WORD mode, DWORD size, DWORD *sizeObtained,
                                DWORD *address) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     WORD &avail = device->fao.aoAvailWord;
     KernelRequest(*device, KTZ_IOCTL_DMA_AVAILABILITY, &avail, sizeof avail, &avail, sizeof avail);
-    if (avail != 0) return DeviceError(*device, ErrDmaBusy);
-    if (!sizeObtained || !address) return DeviceError(*device, ErrInvalidParameter);
+    if (avail != 0) return DeviceError(*device, KtzErrDmaBusy);
+    if (!sizeObtained || !address) return DeviceError(*device, KtzErrInvalidParameter);
 
     KtzDmaBufferRequest request{};
     request.mode = mode;
@@ -137,8 +137,8 @@ DWORD WINAPI AllocateDMABuffer(KTZHANDLE handle, WORD mode, DWORD size, DWORD *s
 
 DWORD WINAPI FreeDMABuffer(KTZHANDLE handle, DWORD *addressVar) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!addressVar) return DeviceError(*device, ErrInvalidParameter);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (!addressVar) return DeviceError(*device, KtzErrInvalidParameter);
     FreeDmaBuffer(*device, addressVar);
     return kSuccess;
 }
@@ -148,21 +148,21 @@ DWORD WINAPI FAODmaStart(KTZHANDLE handle, WORD option, DWORD rate, WORD channel
     DeviceRecord *device;
     if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
     FaoState &fao = device->fao;
-    if (!samples) return DeviceError(*device, ErrNoBuffer);
+    if (!samples) return DeviceError(*device, KtzErrNoBuffer);
     if (fao.faoClockSource == 0 && (rate > card::kPacerMaxRate || rate < card::kPacerMinRate))
-        return DeviceError(*device, ErrInvalidSetting);
+        return DeviceError(*device, KtzErrInvalidSetting);
     // The driver writes into the overlapped record of a pending start: a
     // second start must not reuse it, nor probe the FIFO under a running output.
-    if (StartStillPending(*device)) return DeviceError(*device, ErrDmaBusy);
+    if (StartStillPending(*device)) return DeviceError(*device, KtzErrDmaBusy);
 
     DWORD minimum = ProbeFifo(*device);
     fao.fifoSamples = minimum;
-    if (sampleCount < minimum) return DeviceError(*device, ErrInvalidSetting);
+    if (sampleCount < minimum) return DeviceError(*device, KtzErrInvalidSetting);
     WORD control = OutputControlWord(*device, channel);
 
     fao.startOverlapped = OVERLAPPED{};
     fao.startOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!fao.startOverlapped.hEvent) return DeviceError(*device, ErrEventCreate);
+    if (!fao.startOverlapped.hEvent) return DeviceError(*device, KtzErrEventCreate);
 
     // With an external clock the rate may be 0: the divisor is then 0 too.
     WORD divisor = rate ? static_cast<WORD>(card::kPacerClockHz / rate) : 0;
@@ -191,13 +191,13 @@ DWORD WINAPI FAODmaExStart(KTZHANDLE handle, WORD option, DWORD rate, WORD chann
                            WORD channelCount, WORD clockSource, WORD *samples, DWORD sampleCount,
                            WORD mode) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (sampleCount > kMaxSampleCount) return DeviceError(*device, ErrInvalidSetting);
+    if (!device) return Bare(KtzErrInvalidHandle);
+    if (sampleCount > kMaxSampleCount) return DeviceError(*device, KtzErrInvalidSetting);
     device->fao.faoClockSource = clockSource;
     DWORD size = sampleCount * 2, obtained = 0;
     if (DWORD rc = AllocateDMABuffer(handle, mode, size, &obtained, &device->fao.faoDmaBuffer))
         return rc;
-    if (obtained < size) return Bare(ErrMemoryAlloc);
+    if (obtained < size) return Bare(KtzErrMemoryAlloc);
     if (channelCount > 1) channel = 2;
     return FAODmaStart(handle, option, rate, channel, samples, sampleCount);
 }

@@ -39,7 +39,7 @@ DWORD WINAPI FAOCheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *cou
     DeviceRecord *device;
     if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
     if (!stopped || !status1 || !count || !zero || !status3)
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidParameter);
     KtzFastStatusRecord status;
     if (DWORD rc = ReadStatus(*device, &status)) return rc;
     *stopped = 0;
@@ -55,7 +55,7 @@ DWORD WINAPI FAOCheckEx(KTZHANDLE handle, WORD *stopped, WORD *status1, WORD *st
     DeviceRecord *device;
     if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
     if (!stopped || !status1 || !status3 || !count || !status2)
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidParameter);
     KtzFastStatusRecord status;
     if (DWORD rc = ReadStatus(*device, &status)) return rc;
     *stopped = 0;
@@ -68,9 +68,9 @@ DWORD WINAPI FAOCheckEx(KTZHANDLE handle, WORD *stopped, WORD *status1, WORD *st
 
 DWORD WINAPI ClearFlag(KTZHANDLE handle, DWORD flagCode) {
     DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!device) return Bare(KtzErrInvalidHandle);
     if (std::find(std::begin(kFlagCodes), std::end(kFlagCodes), flagCode) == std::end(kFlagCodes))
-        return Bare(ErrInvalidParameter);
+        return Bare(KtzErrInvalidParameter);
     KernelRequest(*device, KTZ_IOCTL_FAO_CLEAR_FLAG, &flagCode, sizeof flagCode, nullptr, 0);
     return kSuccess;
 }
@@ -78,16 +78,16 @@ DWORD WINAPI ClearFlag(KTZHANDLE handle, DWORD flagCode) {
 DWORD WINAPI FAOScale(KTZHANDLE handle, WORD channel, DWORD count, FLOAT *voltages, WORD *codes) {
     DeviceRecord *device;
     if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
-    if (count == 0) return DeviceError(*device, ErrInvalidCount);
+    if (count == 0) return DeviceError(*device, KtzErrInvalidCount);
     // Only the stored entries can be read.
-    if (channel >= kAOSettingsEntries) return DeviceError(*device, ErrInvalidChannel);
-    if (!voltages || !codes) return DeviceError(*device, ErrInvalidParameter);
+    if (channel >= kAOSettingsEntries) return DeviceError(*device, KtzErrInvalidChannel);
+    if (!voltages || !codes) return DeviceError(*device, KtzErrInvalidParameter);
     // A range without width, or a voltage that is not a number, has no
     // code: the table is refused before any code is written.
     AoScaleRange range;
     if (!ResolveScaleRange(device->settings.aoSettings[channel], &range) ||
         std::any_of(voltages, voltages + count, [](FLOAT v) { return std::isnan(v); }))
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidParameter);
     // From the last voltage to the first, each scaled as AOScale does. The
     // copies keep that order where the code table overlaps the voltages.
     for (DWORD i = count; i-- > 0;) {
