@@ -527,7 +527,7 @@ DWORD WINAPI FAITerminate(KTZHANDLE handle);
 
 /*
  * Enables (enabled non-zero) or disables the events of eventType, input
- * bits 1, 2, 4 and 8 or an output code from 10242 to 10247, every `count`
+ * bits 1, 2, 4 and 8 or an output code from 0x2802 to 0x2807, every `count`
  * samples; the settings travel with the next start. Opens the device's
  * named events. Errors: KtzErrInvalidEventType (an input type above 15,
  * after the settings are taken), KtzErrEventEnable, KtzErrEventCreate.
@@ -596,7 +596,7 @@ DWORD WINAPI FAOCheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *cou
                       WORD *status3);
 DWORD WINAPI FAOCheckEx(KTZHANDLE handle, WORD *stopped, WORD *status1, WORD *status3,
                         DWORD *count, WORD *status2);
-/* Clears an output flag: 10245 underrun, 10246 high half and 10247 low
+/* Clears an output flag: 0x2805 underrun, 0x2806 high half and 0x2807 low
  * half transferred. Errors: KtzErrInvalidParameter (bare: another code). */
 DWORD WINAPI ClearFlag(KTZHANDLE handle, DWORD flagCode);
 /*

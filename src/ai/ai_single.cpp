@@ -5,8 +5,7 @@
 
 #include <ktz3649.h>
 
-#include "ai/ai_convert.h"
-#include "ai/gain.h"
+#include "ai/ai.h"
 #include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
@@ -42,11 +41,13 @@ static_assert(sizeof(AiConfigRecord) == 276);
 
 }  // namespace
 
+namespace ai {
+
 bool IsDifferential(const DeviceRecord &device, WORD channel) {
     return channel < kAiChannels && (device.settings.ChanConfig >> channel & 1) != 0;
 }
 
-DWORD AiConfigure(DeviceRecord &device, WORD channel, WORD gainCode) {
+DWORD Configure(DeviceRecord &device, WORD channel, WORD gainCode) {
     if (channel >= kAiChannels) return DeviceError(device, KtzErrInvalidChannel);
     if (!device.IsKnownBoard()) return DeviceError(device, KtzErrUnsupportedBoard);
     if (gainCode > kAiMaxGainCode) return DeviceError(device, KtzErrInvalidGain);
@@ -65,7 +66,7 @@ DWORD AiConfigure(DeviceRecord &device, WORD channel, WORD gainCode) {
     return kSuccess;
 }
 
-DWORD AiBinaryIn(DeviceRecord &device, WORD channel, WORD triggerMode, WORD *reading) {
+DWORD BinaryIn(DeviceRecord &device, WORD channel, WORD triggerMode, WORD *reading) {
     if (channel >= kAiChannels) return DeviceError(device, KtzErrInvalidChannel);
     if (!device.IsKnownBoard()) return DeviceError(device, KtzErrUnsupportedBoard);
     if (!reading) return DeviceError(device, KtzErrInvalidParameter);
@@ -88,39 +89,25 @@ DWORD AiBinaryIn(DeviceRecord &device, WORD channel, WORD triggerMode, WORD *rea
     return kSuccess;
 }
 
-DWORD AiVoltageIn(DeviceRecord &device, WORD channel, WORD gainCode, WORD triggerMode,
-                  FLOAT *voltage) {
+DWORD VoltageIn(DeviceRecord &device, WORD channel, WORD gainCode, WORD triggerMode,
+                FLOAT *voltage) {
     if (channel >= kAiChannels) return DeviceError(device, KtzErrInvalidChannel);
     if (!device.IsKnownBoard()) return DeviceError(device, KtzErrUnsupportedBoard);
     FLOAT fullScale = 0, offset = 0;
     // A code without a scaling entry would give a voltage of no meaning.
-    if (gainCode > kAiMaxGainCode || !AIGainRange(device, gainCode, &fullScale, &offset))
+    if (gainCode > kAiMaxGainCode || !GainRange(device, gainCode, &fullScale, &offset))
         return DeviceError(device, KtzErrInvalidGain);
     if (!voltage) return DeviceError(device, KtzErrInvalidParameter);
 
     WORD reading = 0;
-    if (DWORD rc = AiBinaryIn(device, channel, triggerMode, &reading)) return rc;
-    AIScale(reading, fullScale, kAiMaxCount, static_cast<WORD>(offset), voltage);
+    if (DWORD rc = BinaryIn(device, channel, triggerMode, &reading)) return rc;
+    Scale(reading, fullScale, kAiMaxCount, static_cast<WORD>(offset), voltage);
     return kSuccess;
 }
 
-}  // namespace ktz
-
-using namespace ktz;
-
-extern "C" {
-
-DWORD WINAPI AIConfig(KTZHANDLE handle, WORD channel, WORD gainCode) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
-    return AiConfigure(*device, channel, gainCode);
-}
-
-DWORD WINAPI AIGetConfig(KTZHANDLE handle, LPVOID config, DWORD) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
-    if (!config) return DeviceError(*device, KtzErrInvalidParameter);
-    const DeviceSettings &s = device->settings;
+DWORD GetConfig(const DeviceRecord &device, LPVOID config) {
+    if (!config) return DeviceError(device, KtzErrInvalidParameter);
+    const DeviceSettings &s = device.settings;
     auto *out = static_cast<BYTE *>(config);
     // Field by field: bytes 18 and 19 of the caller's record stay as they are.
     auto put = [out](size_t offset, const auto &value) {
@@ -137,17 +124,33 @@ DWORD WINAPI AIGetConfig(KTZHANDLE handle, LPVOID config, DWORD) {
     return kSuccess;
 }
 
+}  // namespace ai
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI AIConfig(KTZHANDLE handle, WORD channel, WORD gainCode) {
+    DeviceUse device(handle);
+    return device ? ai::Configure(*device, channel, gainCode) : device.Refusal();
+}
+
+DWORD WINAPI AIGetConfig(KTZHANDLE handle, LPVOID config, DWORD) {
+    DeviceUse device(handle);
+    return device ? ai::GetConfig(*device, config) : device.Refusal();
+}
+
 DWORD WINAPI AIBinaryIn(KTZHANDLE handle, WORD channel, WORD triggerMode, WORD *reading) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
-    return AiBinaryIn(*device, channel, triggerMode, reading);
+    DeviceUse device(handle);
+    return device ? ai::BinaryIn(*device, channel, triggerMode, reading) : device.Refusal();
 }
 
 DWORD WINAPI AIVoltageIn(KTZHANDLE handle, WORD channel, WORD gainCode, WORD triggerMode,
                          FLOAT *voltage) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
-    return AiVoltageIn(*device, channel, gainCode, triggerMode, voltage);
+    DeviceUse device(handle);
+    return device ? ai::VoltageIn(*device, channel, gainCode, triggerMode, voltage)
+                  : device.Refusal();
 }
 
 }  // extern "C"

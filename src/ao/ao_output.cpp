@@ -1,22 +1,19 @@
 // Single-value analog output: each channel's range and reference, its
-// control bits in register 10, and the code written to the converter.
+// control bits, and the code written to the converter.
 #include <ktz3649.h>
 
-#include "ao/ao_range.h"
+#include "ao/ao.h"
 #include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
 
-namespace ktz {
+namespace ktz::ao {
 namespace {
-
-constexpr WORD kReferenceInternal = 0;
-constexpr WORD kReferenceExternalBipolar = 2;
 
 // The checks of AOBinaryOut and AOVoltageOut after the handle.
 DWORD CheckOutput(const DeviceRecord &device, WORD channel) {
-    if (DWORD rc = CheckOutputBoard(device)) return rc;
+    if (DWORD rc = CheckBoard(device)) return rc;
     if (channel >= kAoChannels) return DeviceError(device, KtzErrInvalidChannel);
     return kSuccess;
 }
@@ -40,7 +37,35 @@ void WriteOutput(const DeviceRecord &device, WORD channel, WORD code) {
 }
 
 }  // namespace
-}  // namespace ktz
+
+DWORD Configure(DeviceRecord &device, WORD channel, WORD referenceSource, FLOAT maximum,
+                FLOAT minimum) {
+    if (referenceSource == kReferenceInternal && !IsInternalReferenceRange(maximum, minimum))
+        return DeviceError(device, KtzErrInvalidParameter);
+    if (DWORD rc = CheckOutput(device, channel)) return rc;
+    AOSettingsEntry &entry = device.settings.aoSettings[channel];
+    entry.referenceSource = referenceSource;
+    entry.maximum = maximum;
+    entry.minimum = minimum;
+    return kSuccess;
+}
+
+DWORD BinaryOut(const DeviceRecord &device, WORD channel, WORD code) {
+    if (DWORD rc = CheckOutput(device, channel)) return rc;
+    WriteOutput(device, channel, code);
+    return kSuccess;
+}
+
+DWORD VoltageOut(const DeviceRecord &device, WORD channel, FLOAT voltage) {
+    if (DWORD rc = CheckOutput(device, channel)) return rc;
+    WORD code = 0;
+    if (!ScaleToCode(device.settings.aoSettings[channel], voltage, &code))
+        return DeviceError(device, KtzErrInvalidParameter);
+    WriteOutput(device, channel, code);
+    return kSuccess;
+}
+
+}  // namespace ktz::ao
 
 using namespace ktz;
 
@@ -48,35 +73,19 @@ extern "C" {
 
 DWORD WINAPI AOConfig(KTZHANDLE handle, WORD channel, WORD referenceSource, FLOAT maximum,
                       FLOAT minimum) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
-    if (referenceSource == kReferenceInternal && !IsInternalReferenceRange(maximum, minimum))
-        return DeviceError(*device, KtzErrInvalidParameter);
-    if (DWORD rc = CheckOutput(*device, channel)) return rc;
-    AOSettingsEntry &entry = device->settings.aoSettings[channel];
-    entry.referenceSource = referenceSource;
-    entry.maximum = maximum;
-    entry.minimum = minimum;
-    return kSuccess;
+    DeviceUse device(handle);
+    return device ? ao::Configure(*device, channel, referenceSource, maximum, minimum)
+                  : device.Refusal();
 }
 
 DWORD WINAPI AOBinaryOut(KTZHANDLE handle, WORD channel, WORD code) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
-    if (DWORD rc = CheckOutput(*device, channel)) return rc;
-    WriteOutput(*device, channel, code);
-    return kSuccess;
+    DeviceUse device(handle);
+    return device ? ao::BinaryOut(*device, channel, code) : device.Refusal();
 }
 
 DWORD WINAPI AOVoltageOut(KTZHANDLE handle, WORD channel, FLOAT voltage) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
-    if (DWORD rc = CheckOutput(*device, channel)) return rc;
-    WORD code = 0;
-    if (!ScaleToCode(device->settings.aoSettings[channel], voltage, &code))
-        return DeviceError(*device, KtzErrInvalidParameter);
-    WriteOutput(*device, channel, code);
-    return kSuccess;
+    DeviceUse device(handle);
+    return device ? ao::VoltageOut(*device, channel, voltage) : device.Refusal();
 }
 
 }  // extern "C"

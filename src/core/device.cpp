@@ -1,6 +1,5 @@
-// Opening and closing devices, the open-device list and the library's
-// process-wide values.
-#include "core/card_registers.h"
+// Opening and closing devices, the open-device list, the way every
+// operation reaches a record, and the library's process-wide values.
 #include "core/device.h"
 
 #include <ktz3649_driver.h>
@@ -10,7 +9,7 @@
 #include <new>
 
 #include "config/registry_paths.h"
-#include "core/family_hooks.h"
+#include "core/card_registers.h"
 #include "core/kernel.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -84,9 +83,9 @@ bool ReadDevicePath(DWORD deviceNumber, char (&path)[1025]) {
     return rc == ERROR_SUCCESS;
 }
 
-}  // namespace
-
-DeviceRecord *FindOpenDevice(KTZHANDLE handle) {
+// The record of an open device, or null when the handle is none (null,
+// closed or never opened).
+DeviceRecord *FindListed(KTZHANDLE handle) {
     if (!handle) return nullptr;
     std::lock_guard lock(listMutex);
     for (DeviceRecord *d = listHead; d; d = d->next)
@@ -94,17 +93,23 @@ DeviceRecord *FindOpenDevice(KTZHANDLE handle) {
     return nullptr;
 }
 
-DeviceRecord *FindKnownDevice(KTZHANDLE handle, DWORD *result) {
-    DeviceRecord *device = FindOpenDevice(handle);
+}  // namespace
+
+DeviceUse::DeviceUse(KTZHANDLE handle, BoardCheck check) {
+    DeviceRecord *device = FindListed(handle);
     if (!device) {
-        *result = Bare(KtzErrInvalidHandle);
-        return nullptr;
+        refusal_ = Bare(KtzErrInvalidHandle);
+        return;
     }
-    if (!device->IsKnownBoard()) {
-        *result = DeviceError(*device, KtzErrUnsupportedBoard);
-        return nullptr;
+    if (check == BoardCheck::Known && !device->IsKnownBoard()) {
+        refusal_ = DeviceError(*device, KtzErrUnsupportedBoard);
+        return;
     }
-    return device;
+    if (check == BoardCheck::NotPci3649L && device->settings.BoardID == kBoardPci3649L) {
+        refusal_ = DeviceError(*device, KtzErrNotSupported);
+        return;
+    }
+    device_ = device;
 }
 
 DWORD CurrentDeviceNumber() { return currentDeviceNumber; }
@@ -166,10 +171,11 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
 
 DWORD WINAPI DeviceClose(KTZHANDLE *handleVar) {
     if (!handleVar) return Bare(KtzErrInvalidHandle);
-    DeviceRecord *device = FindOpenDevice(*handleVar);
+    // The close takes no use of the record: the last one releases it.
+    DeviceRecord *device = FindListed(*handleVar);
     if (!device) return Bare(KtzErrInvalidHandle);
 
-    CloseDeviceEvents(*device);
+    events::Close(*device);
     if (!KernelRequest(*device, KTZ_IOCTL_CLOSE, nullptr, 0, nullptr, 0))
         return DeviceError(*device, KtzErrKernelRequest);
 
@@ -177,10 +183,10 @@ DWORD WINAPI DeviceClose(KTZHANDLE *handleVar) {
         --device->openCount;
     } else {
         // The last close: end everything that still uses the record first.
-        FaoReleaseDevice(*device);
-        FaiReleaseDevice(*device);
-        CounterReleaseDevice(*device);
-        CloseDeviceEvents(*device);
+        fao::Release(*device);
+        fai::Release(*device);
+        counter::Release(*device);
+        events::Close(*device);
         Unlink(device);
         ReleaseRecord(device);
     }

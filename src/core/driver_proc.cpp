@@ -4,7 +4,7 @@
 #include <array>
 #include <cstddef>
 
-#include "ao/properties.h"
+#include "properties/properties.h"
 #include "core/device.h"
 #include "core/result.h"
 
@@ -18,8 +18,8 @@ constexpr WORD kLastCode = 137;
 // A block that is not there: the target could not even read its arguments.
 // A handle that is no open device still answers 3 first, as it would.
 DWORD MissingBlock(ULONG_PTR handle) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    return device ? DeviceError(*device, KtzErrInvalidParameter) : Bare(KtzErrInvalidHandle);
+    DeviceUse device(handle);
+    return device ? DeviceError(*device, KtzErrInvalidParameter) : device.Refusal();
 }
 
 // A row whose arguments come from a parameter block.
@@ -148,11 +148,11 @@ constexpr Row kRows[] = {
                               b.reserved40, b.reserved44, b.bufferHandle, b.reserved52,
                               b.reserved56, b.reserved60, b.reserved64); }>},
     {107, FromBlock<ReadAOSettingsBlock, [](ULONG_PTR h, const ReadAOSettingsBlock &b) {
-         return ReadAOSettings(h, b.property, b.byteCount, b.buffer); }>},
+         return properties::ReadOutputSettings(h, b.property, b.byteCount, b.buffer); }>},
     {108, FromBlock<DeviceSetPropertyBlock, [](ULONG_PTR h, const DeviceSetPropertyBlock &b) {
-         return DeviceSetProperty(h, b.property, b.length, b.data); }>},
+         return properties::Set(h, b.property, b.length, b.data); }>},
     {109, FromBlock<DeviceGetPropertyBlock, [](ULONG_PTR h, const DeviceGetPropertyBlock &b) {
-         return DeviceGetProperty(h, b.property, b.length, b.buffer); }>},
+         return properties::Get(h, b.property, b.length, b.buffer); }>},
     {118, Direct<[](ULONG_PTR h, ULONG_PTR p) { return ClearFlag(h, static_cast<DWORD>(p)); }>},
     // Codes 122, 124, 126 and 127 pass the field at +8 before the one at +4.
     {122, FromBlock<DioReadPortWordBlock, [](ULONG_PTR h, const DioReadPortWordBlock &b) {

@@ -61,8 +61,8 @@ const KtzDeviceFeatures kPci3649LFeatures = MakeFeatures(false);
 using namespace ktz;
 
 extern "C" DWORD WINAPI DeviceGetFeatures(KTZHANDLE handle, LPVOID buffer, WORD) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
     const KtzDeviceFeatures *features = nullptr;
     if (device->settings.BoardID == kBoardPci3649)
         features = &kPci3649Features;

@@ -72,20 +72,20 @@ using namespace ktz;
 extern "C" {
 
 DWORD WINAPI WritePortByte(KTZHANDLE handle, WORD port, BYTE value) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
-    return WriteByte(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure();
+    DeviceUse device(handle);
+    return device ? WriteByte(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure()
+                  : device.Refusal();
 }
 
 DWORD WINAPI WritePortWord(KTZHANDLE handle, WORD port, WORD value) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
-    return WriteWord(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure();
+    DeviceUse device(handle);
+    return device ? WriteWord(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure()
+                  : device.Refusal();
 }
 
 DWORD WINAPI ReadPortByte(KTZHANDLE handle, WORD port, WORD *value) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
     if (!value) return DeviceError(*device, KtzErrInvalidParameter);
     BYTE byte = 0;
     if (!ReadByte(*device, PortOffset(*device, port), &byte)) return PortFailure();
@@ -94,8 +94,8 @@ DWORD WINAPI ReadPortByte(KTZHANDLE handle, WORD port, WORD *value) {
 }
 
 DWORD WINAPI ReadPortWord(KTZHANDLE handle, WORD port, WORD *value) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
     if (!value) return DeviceError(*device, KtzErrInvalidParameter);
     WORD word = 0;
     if (!ReadWord(*device, PortOffset(*device, port), &word)) return PortFailure();

@@ -8,11 +8,9 @@
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
-#include "counter/counter_math.h"
-#include "counter/counter_registers.h"
-#include "counter/counter_threads.h"
+#include "counter/counter.h"
 
-namespace ktz {
+namespace ktz::counter {
 namespace {
 
 // The period ranges, by clock selector: the longest period of each clock
@@ -44,33 +42,32 @@ bool PulseSetting(FLOAT period, WORD *selector, DWORD *divisor) {
     return false;
 }
 
-}  // namespace ktz
-
-using namespace ktz;
-
-extern "C" {
-
-DWORD WINAPI CounterPulseStart(KTZHANDLE handle, WORD counter, FLOAT period, DWORD,
-                               WORD gateMode) {
-    ForgetCounterThread(CounterThreadKind::Frequency);
-    DWORD result;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (counter > kHighestCounter) return DeviceError(*device, KtzErrInvalidChannel);
+DWORD StartPulse(const DeviceRecord &device, WORD counter, FLOAT period, WORD gateMode) {
+    if (counter > kHighestCounter) return DeviceError(device, KtzErrInvalidChannel);
 
     WORD gate;
     if (GateConfiguration(gateMode, card::kGateClockSelected, &gate))
-        CardWriteWord(*device, card::CounterGate(counter), gate);
+        CardWriteWord(device, card::CounterGate(counter), gate);
     WORD selector;
     DWORD divisor;
     if (!PulseSetting(period, &selector, &divisor)) return Bare(KtzErrInvalidParameter);
-    CardWriteWord(*device, card::kCounterClock, selector);
-    CardWriteByte(*device, card::kCounterControl,
+    CardWriteWord(device, card::kCounterClock, selector);
+    CardWriteByte(device, card::kCounterControl,
                   static_cast<BYTE>(card::ControlWord8254(counter, card::Access8254::LowThenHigh,
                                                           card::kMode8254SquareWave)));
-    WriteWords(*device, card::CounterData(counter),
+    WriteWords(device, card::CounterData(counter),
                {static_cast<WORD>(divisor & 0xFF), static_cast<WORD>(divisor >> 8 & 0xFF)});
     return kSuccess;
 }
 
-}  // extern "C"
+}  // namespace ktz::counter
+
+using namespace ktz;
+
+extern "C" DWORD WINAPI CounterPulseStart(KTZHANDLE handle, WORD counter, FLOAT period, DWORD,
+                                          WORD gateMode) {
+    // The slot is process-wide: it forgets its thread whatever the handle.
+    counter::ForgetThread(CounterThreadKind::Frequency);
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? counter::StartPulse(*device, counter, period, gateMode) : device.Refusal();
+}

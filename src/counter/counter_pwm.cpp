@@ -6,11 +6,9 @@
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
-#include "counter/counter_math.h"
-#include "counter/counter_registers.h"
-#include "counter/counter_threads.h"
+#include "counter/counter.h"
 
-namespace ktz {
+namespace ktz::counter {
 namespace {
 
 constexpr WORD kHighCounter = 2;  // times the high phase
@@ -43,9 +41,11 @@ bool PulseWidthFromCount(WORD area, WORD count, FLOAT *microseconds) {
     }
 }
 
+namespace {
+
 // Arms counter 2 until the card reports the phase measurement pending and
 // waits for the high phase, then arms counter 1 and waits for the low one.
-DWORD WINAPI PWMWait(LPVOID parameter) {
+DWORD WINAPI PulseWidthWait(LPVOID parameter) {
     auto &thread = *static_cast<CounterThread *>(parameter);
     const DeviceRecord &device = *thread.device;
     const WORD high = card::CounterGate(kHighCounter), low = card::CounterGate(kLowCounter);
@@ -65,51 +65,54 @@ DWORD WINAPI PWMWait(LPVOID parameter) {
             WaitForPhase(thread, low);
         }
     }
-    FinishCounterThread(thread, thread.device->counter.pwmReady);
+    FinishThread(thread, thread.device->counter.pwmReady);
     return 0;
 }
 
-}  // namespace ktz
+}  // namespace
 
-using namespace ktz;
+DWORD ReadPulseWidths(DeviceRecord &device, FLOAT *firstTime, FLOAT *secondTime) {
+    if (!firstTime || !secondTime) return DeviceError(device, KtzErrInvalidParameter);
 
-extern "C" {
-
-DWORD WINAPI PWMStartRead(KTZHANDLE handle, DWORD, FLOAT *firstTime, FLOAT *secondTime) {
-    DWORD result;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (!firstTime || !secondTime) return DeviceError(*device, KtzErrInvalidParameter);
-
-    CounterState &state = device->counter;
+    CounterState &state = device.counter;
     // The slot first: a thread sets its result before it clears its slot.
-    if (!CounterSlotBusy(CounterThreadKind::PulseWidth) && state.pwmReady == 0) {
-        StopCounterThreads(*device, CounterThreadKind::PulseWidth);
+    if (!SlotBusy(CounterThreadKind::PulseWidth) && state.pwmReady == 0) {
+        StopThreads(device, CounterThreadKind::PulseWidth);
         state.pwmReady = 0;
-        CardWriteWord(*device, card::kCounterClock, device->settings.PWMArea);
+        CardWriteWord(device, card::kCounterClock, device.settings.PWMArea);
+        // Both counters count the PWMArea clock down from 0xFFFF...
         for (WORD counter : {kLowCounter, kHighCounter}) {
-            CardWriteWord(*device, card::kCounterControl,
+            CardWriteWord(device, card::kCounterControl,
                           card::ControlWord8254(counter, card::Access8254::LowThenHigh,
                                                 card::kMode8254Count));
-            WriteWords(*device, card::CounterData(counter), {0xFF, 0xFF});
+            WriteWords(device, card::CounterData(counter), {0xFF, 0xFF});
         }
-        ClearGate(*device, kHighCounter);
-        CardWriteWord(*device, card::CounterGate(kHighCounter), kHighPhaseGate);
-        ClearGate(*device, kLowCounter);
-        CardWriteWord(*device, card::CounterGate(kLowCounter), kLowPhaseGate);
-        StartCounterThread(*device, CounterThreadKind::PulseWidth, PWMWait);
+        // ...counter 2 through the input's high phase, counter 1 through its low one.
+        ClearGate(device, kHighCounter);
+        CardWriteWord(device, card::CounterGate(kHighCounter), kHighPhaseGate);
+        ClearGate(device, kLowCounter);
+        CardWriteWord(device, card::CounterGate(kLowCounter), kLowPhaseGate);
+        StartThread(device, CounterThreadKind::PulseWidth, PulseWidthWait);
         return kSuccess;  // the first call of a measurement gives no value
     }
     if (state.pwmReady == 1) {
-        WORD second = ReadCounterValue(*device, kLowCounter);
-        WORD first = ReadCounterValue(*device, kHighCounter);
-        WORD area = device->settings.PWMArea;
+        WORD second = ReadValue(device, kLowCounter);
+        WORD first = ReadValue(device, kHighCounter);
+        WORD area = device.settings.PWMArea;
         PulseWidthFromCount(area, first, firstTime);
         PulseWidthFromCount(area, second, secondTime);
         state.pwmReady = 0;
-        ReapCounterThreads(*device);
+        ReapThreads(device);
     }
     return kSuccess;
 }
 
-}  // extern "C"
+}  // namespace ktz::counter
+
+using namespace ktz;
+
+extern "C" DWORD WINAPI PWMStartRead(KTZHANDLE handle, DWORD, FLOAT *firstTime,
+                                     FLOAT *secondTime) {
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? counter::ReadPulseWidths(*device, firstTime, secondTime) : device.Refusal();
+}

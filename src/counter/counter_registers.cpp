@@ -1,8 +1,9 @@
-#include "counter/counter_registers.h"
+// The register work that the counter functions share.
+#include "counter/counter.h"
 
 #include "core/registers.h"
 
-namespace ktz {
+namespace ktz::counter {
 
 bool GateConfiguration(WORD gateMode, WORD clock, WORD *value) {
     switch (gateMode) {
@@ -24,10 +25,10 @@ void WriteWords(const DeviceRecord &device, WORD offset, std::initializer_list<W
     for (WORD value : values) CardWriteWord(device, offset, value);
 }
 
-WORD ReadCounterValue(const DeviceRecord &device, WORD counter) {
+WORD ReadValue(const DeviceRecord &device, WORD counter) {
     WORD low = CardReadWord(device, card::CounterData(counter)) & 0xFF;
     WORD high = CardReadWord(device, card::CounterData(counter)) & 0xFF;
     return static_cast<WORD>(high << 8 | low);
 }
 
-}  // namespace ktz
+}  // namespace ktz::counter

@@ -4,8 +4,7 @@
 #include <ktz3649.h>
 #include <ktz3649_driver.h>
 
-#include "ai/ai_convert.h"
-#include "ai/gain.h"
+#include "ai/ai.h"
 #include "core/card_registers.h"
 #include "core/device.h"
 #include "core/kernel.h"
@@ -13,7 +12,7 @@
 #include "core/result.h"
 #include "fai/fai.h"
 
-namespace ktz {
+namespace ktz::fai {
 namespace {
 
 constexpr WORD kLastChannel = kAiChannels - 1;
@@ -25,10 +24,10 @@ constexpr float kMaxTriggerLevel = 10.0f;
 DWORD Wrap(DWORD channel) { return channel > kLastChannel ? channel - kAiChannels : channel; }
 
 bool IsPairEven(const DeviceRecord &device, DWORD channel) {
-    return channel <= kLastChannel && !(channel & 1) && IsDifferential(device, WORD(channel));
+    return channel <= kLastChannel && !(channel & 1) && ai::IsDifferential(device, WORD(channel));
 }
 bool IsPairOdd(const DeviceRecord &device, DWORD channel) {
-    return channel <= kLastChannel && (channel & 1) && IsDifferential(device, WORD(channel));
+    return channel <= kLastChannel && (channel & 1) && ai::IsDifferential(device, WORD(channel));
 }
 
 // The last channel the scan reaches: the odd member of a pair takes no scan
@@ -89,15 +88,6 @@ void AbandonStart(const DeviceRecord &device) {
     KernelRequest(device, KTZ_IOCTL_FAI_TERMINATE, nullptr, 0, nullptr, 0);
 }
 
-struct StartArguments {
-    WORD triggerSource, triggerMode, clockSource, option1, option2;
-    float triggerLevel;
-    WORD option3, scanLength, startChannel;
-    DWORD postTriggerScans, sampleCount, sampleRate;
-    const WORD *gainList;
-    HGLOBAL bufferHandle;
-};
-
 // The argument checks that follow the claim, in their order.
 DWORD CheckStart(const DeviceRecord &device, const StartArguments &a, WORD startChannel) {
     if ((a.triggerMode == 0) != (a.triggerSource == 0))
@@ -120,6 +110,8 @@ DWORD CheckStart(const DeviceRecord &device, const StartArguments &a, WORD start
     return kSuccess;
 }
 
+}  // namespace
+
 DWORD Start(DeviceRecord &device, const StartArguments &a) {
     FaiState &fai = device.fai;
     if (fai.faiClaimed) return DeviceError(device, KtzErrAcquisitionRunning);
@@ -131,7 +123,7 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
 
     // The odd member of a pair starts the scan on its even channel.
     WORD start = a.startChannel;
-    if ((start & 1) && IsDifferential(device, start)) --start;
+    if ((start & 1) && ai::IsDifferential(device, start)) --start;
     if (DWORD rc = CheckStart(device, a, start)) return rc;
 
     // The driver writes sampleCount words into the buffer: it must hold them.
@@ -185,12 +177,19 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
         return DeviceError(device, KtzErrTransferStart);
     }
     fai.faiRunning = 1;
+    // Yield the rest of the time slice: the driver's side of the new
+    // acquisition gets the processor before the caller goes on.
     Sleep(0);
     return kSuccess;
 }
 
-}  // namespace
-}  // namespace ktz
+DWORD FifoSize(const DeviceRecord &device, DWORD *size) {
+    if (!size) return DeviceError(device, KtzErrInvalidParameter);
+    *size = card::kAdFifoSamples;
+    return kSuccess;
+}
+
+}  // namespace ktz::fai
 
 using namespace ktz;
 
@@ -202,21 +201,17 @@ DWORD WINAPI FAIDmaExStart(KTZHANDLE handle, WORD triggerSource, WORD triggerMod
                            DWORD postTriggerScans, DWORD sampleCount, DWORD sampleRate,
                            WORD *gainList, DWORD, DWORD, HGLOBAL bufferHandle, DWORD, DWORD,
                            DWORD, DWORD) {
-    DWORD result = kSuccess;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    return Start(*device, {triggerSource, triggerMode, clockSource, option1, option2,
-                           triggerLevel, option3, scanLength, startChannel, postTriggerScans,
-                           sampleCount, sampleRate, gainList, bufferHandle});
+    DeviceUse device(handle, BoardCheck::Known);
+    if (!device) return device.Refusal();
+    return fai::Start(*device, {triggerSource, triggerMode, clockSource, option1, option2,
+                                triggerLevel, option3, scanLength, startChannel,
+                                postTriggerScans, sampleCount, sampleRate, gainList,
+                                bufferHandle});
 }
 
 DWORD WINAPI GetFIFOSize(KTZHANDLE handle, DWORD *size) {
-    DWORD result = kSuccess;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (!size) return DeviceError(*device, KtzErrInvalidParameter);
-    *size = card::kAdFifoSamples;
-    return kSuccess;
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? fai::FifoSize(*device, size) : device.Refusal();
 }
 
 }  // extern "C"

@@ -5,11 +5,12 @@
 #include <cmath>
 #include <limits>
 
-#include <counter/counter_math.h>
+#include <counter/counter.h>
 
 namespace {
 
 using namespace ktz;
+using namespace ktz::counter;
 
 TEST(CountEvents, WrapSequenceFromALatchedStart) {
     CounterState state;

@@ -1,16 +1,17 @@
 // Device properties: what they read and write in the device record and on
 // the card. Nothing here is stored in the registry.
-#include "ao/properties.h"
+#include "properties/properties.h"
 
 #include <cstring>
 
-#include "ao/ao_range.h"
+#include "ao/ao.h"
+#include "dio/dio.h"
 #include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
 
-namespace ktz {
+namespace ktz::properties {
 namespace {
 
 static_assert(sizeof(KtzOutputRange) == 16);
@@ -138,9 +139,9 @@ DWORD SetPacerRate(DeviceRecord &device, const void *data, WORD *divisor, WORD c
 DWORD SetOutputRange(DeviceRecord &device, const void *data) {
     KtzOutputRange range;
     std::memcpy(&range, data, sizeof range);
-    if (DWORD rc = CheckOutputBoard(device)) return rc;
+    if (DWORD rc = ao::CheckBoard(device)) return rc;
     if (range.channel > 1) return DeviceError(device, KtzErrInvalidChannel);
-    if (range.referenceSource == 0 && !IsInternalReferenceRange(range.maximum, range.minimum))
+    if (range.referenceSource == 0 && !ao::IsInternalReferenceRange(range.maximum, range.minimum))
         return DeviceError(device, KtzErrInvalidParameter);
     AOSettingsEntry &entry = device.settings.aoSettings[range.channel];
     entry.referenceSource = range.referenceSource;
@@ -156,22 +157,22 @@ DWORD SetOutputRange(DeviceRecord &device, const void *data) {
     return kSuccess;
 }
 
-DWORD SetPortDirections(DeviceRecord &device, KTZHANDLE handle, const void *data) {
+DWORD SetPortDirections(DeviceRecord &device, const void *data) {
     DWORD values[2];
     std::memcpy(values, data, sizeof values);
     for (WORD port = 0; port < 2; ++port) {
         if (values[port] != kPortInput && values[port] != kPortOutput)
             return DeviceError(device, KtzErrInvalidParameter);  // port 0 may be changed already
-        DioSetPortMode(handle, port, values[port] == kPortOutput ? 1 : 0);
+        dio::SetPortMode(device, port, values[port] == kPortOutput ? 1 : 0);
     }
     return kSuccess;
 }
 
 }  // namespace
 
-DWORD DeviceGetProperty(KTZHANDLE handle, WORD property, DWORD *length, LPVOID buffer) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
+DWORD Get(KTZHANDLE handle, WORD property, DWORD *length, LPVOID buffer) {
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
     PropertyData data;
     if (!Describe(*device, property, data)) return DeviceError(*device, KtzErrUnknownProperty);
     if (!length) return DeviceError(*device, KtzErrInvalidParameter);
@@ -198,9 +199,9 @@ DWORD DeviceGetProperty(KTZHANDLE handle, WORD property, DWORD *length, LPVOID b
     return kSuccess;
 }
 
-DWORD DeviceSetProperty(KTZHANDLE handle, WORD property, DWORD length, LPVOID data) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
+DWORD Set(KTZHANDLE handle, WORD property, DWORD length, LPVOID data) {
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
     auto needData = [&] { return DeviceError(*device, KtzErrInvalidParameter); };
     switch (property) {
     case KTZ_PROP_CHAN_CONFIG: {
@@ -230,14 +231,14 @@ DWORD DeviceSetProperty(KTZHANDLE handle, WORD property, DWORD length, LPVOID da
         return SetOutputRange(*device, data);
     case KTZ_PROP_DIO_DIRECTIONS:
         if (length < 8 || !data) return needData();
-        return SetPortDirections(*device, handle, data);
+        return SetPortDirections(*device, data);
     default: return Bare(KtzErrInvalidSetting);
     }
 }
 
-DWORD ReadAOSettings(KTZHANDLE handle, WORD property, DWORD *byteCount, LPVOID buffer) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(KtzErrInvalidHandle);
+DWORD ReadOutputSettings(KTZHANDLE handle, WORD property, DWORD *byteCount, LPVOID buffer) {
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
     if (property != KTZ_PROP_AO_RANGES) return Bare(KtzErrInvalidSetting);
     if (!byteCount || !buffer) return DeviceError(*device, KtzErrInvalidParameter);
     auto *out = static_cast<BYTE *>(buffer);
@@ -255,4 +256,4 @@ DWORD ReadAOSettings(KTZHANDLE handle, WORD property, DWORD *byteCount, LPVOID b
     return kSuccess;
 }
 
-}  // namespace ktz
+}  // namespace ktz::properties
