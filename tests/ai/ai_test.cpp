@@ -68,8 +68,9 @@ TEST_F(AiTest, ChecksComeInTheirOrder) {
     Close(handle_);
     InstallBoard(1, 50);
     KTZHANDLE bad = Open(1);
+    handle_ = Open(0);
     WORD reading = 0x1234;
-    float volts = 0;
+    float volts = 42.0f;
     const struct {
         DWORD result;
         DWORD expected;
@@ -85,20 +86,19 @@ TEST_F(AiTest, ChecksComeInTheirOrder) {
         {AIVoltageIn(0, 0, 0, 0, &volts), 3},
         {AIGetConfig(0, nullptr, 0), 3},
         {AIGetConfig(bad, nullptr, 0), 0x200A},
+        {AIConfig(handle_, 0, 21), 0x1008},
+        // A gain code without a scaling entry gives no voltage.
+        {AIVoltageIn(handle_, 0, 9, 0, &volts), 0x1008},
+        {AIVoltageIn(handle_, 0, 12, 0, &volts), 0x1008},
+        {AIVoltageIn(handle_, 0, 15, 0, &volts), 0x1008},
+        {AIVoltageIn(handle_, 0, 20, 0, &volts), 0x1008},
+        {AIVoltageIn(handle_, 0, 21, 0, &volts), 0x1008},
+        {AIVoltageIn(handle_, 0, 0, 0, nullptr), 0x100A},
+        {AIBinaryIn(handle_, 0, 0, nullptr), 0x100A},
     };
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(cases[i].result, cases[i].expected) << "case " << i;
     EXPECT_EQ(reading, 0x1234);
-    EXPECT_TRUE(Registers().empty());
-}
-
-TEST_F(AiTest, BadGainsAndNullResultsConvertNothing) {
-    float volts = 42.0f;
-    EXPECT_EQ(AIConfig(handle_, 0, 21), 0x1008u);
-    for (WORD gain : {9, 12, 15, 20, 21})
-        EXPECT_EQ(AIVoltageIn(handle_, 0, gain, 0, &volts), 0x1008u) << gain;
-    EXPECT_EQ(AIVoltageIn(handle_, 0, 0, 0, nullptr), 0x100Au);
-    EXPECT_EQ(AIBinaryIn(handle_, 0, 0, nullptr), 0x100Au);
     EXPECT_EQ(volts, 42.0f);
     EXPECT_TRUE(Registers().empty());
 }
