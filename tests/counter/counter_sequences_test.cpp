@@ -60,6 +60,7 @@ TEST_F(CounterSequenceTest, PulseStartPeriods) {
         {0.65535f, 2, 65535},    {6.5535f, 3, 65535},    {1.0f, 3, 10000},
         {0.00123455f, 0, 12346},  // 12345.5003 ticks round up
         {1.23455f, 3, 12345},     // 12345.49999 ticks round down
+        {0.00390625f, 0, 39063},  // 39062.5 ticks exactly: half a tick rounds up
     };
     for (const Case &c : cases) {
         KtzSimTraceClear();
