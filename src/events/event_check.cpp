@@ -11,8 +11,6 @@
 namespace ktz::events {
 namespace {
 
-constexpr DWORD kInputEndedSlot = 2;
-constexpr DWORD kOutputEndedSlot = 6;
 constexpr WORD kTimedOut = 0xFFFF;
 
 }  // namespace

@@ -11,6 +11,9 @@ namespace ktz {
 struct DeviceRecord;
 
 constexpr int kEventSlots = KTZ_EVENT_SLOT_COUNT;
+// The slots whose events report the end of fast input and of waveform output.
+constexpr int kInputEndedSlot = 2;
+constexpr int kOutputEndedSlot = 6;
 
 struct EventState {
     WORD eventEnabled = 0;  // the last EnableEvent's arguments, sent with the next start

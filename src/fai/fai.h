@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+#include "core/card_registers.h"
+
 namespace ktz {
 
 struct DeviceRecord;
@@ -35,7 +37,7 @@ constexpr WORD kFaiAboutTrigger = 3;
 // Bit 15 of a sample: taken after the trigger (about-trigger mode).
 constexpr WORD kFaiTriggerMarker = 0x8000;
 // Bits 0 to 11 of a sample: the conversion result.
-constexpr WORD kFaiCodeMask = 0x0FFF;
+constexpr WORD kFaiCodeMask = card::kAdResultMask;
 
 namespace fai {
 

@@ -14,8 +14,6 @@
 namespace ktz::fao {
 namespace {
 
-constexpr int kOutputEndedSlot = 6;
-
 // Room for the requests of the poll and the scheduler beyond the play-out time.
 constexpr DWORD kDrainMarginMs = 500;
 
