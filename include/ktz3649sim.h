@@ -35,7 +35,9 @@
 extern "C" {
 #endif
 
-#if defined(KTZSIM_BUILDING)
+#if defined(KTZSIM_BUILDING) && defined(_WIN32)
+#define KTZSIM_API __declspec(dllexport)
+#elif defined(KTZSIM_BUILDING)
 #define KTZSIM_API __attribute__((visibility("default")))
 #else
 #define KTZSIM_API

@@ -7,6 +7,15 @@
 #include <windows.h>
 
 #include <hostwin_driver.h>
+#include <ktz3649sim.h>
+
+extern "C" {
+// The driver module's entry points (driver.cpp; HW_DRIVER_ENTRY and
+// HW_DRIVER_UNLOAD): hostwin's service control manager finds them by name,
+// the shim's DriverEntry and DriverUnload call them.
+KTZSIM_API DWORD HwDriverEntry(LPCSTR serviceName);
+KTZSIM_API VOID HwDriverUnload(VOID);
+}
 
 namespace sim {
 
