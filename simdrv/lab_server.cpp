@@ -26,11 +26,11 @@ struct CallerBuffer {
 
 namespace {
 
-using Server = bool (*)(simlab::Reader &, simlab::Writer &);
+using Handler = bool (*)(simlab::Reader &, simlab::Writer &);
 
 #define KTZSIM_SERVER(name) &simlab::Call<decltype(name)>::Serve<&name>,
 using namespace simlab;
-const Server kServers[] = {KTZSIM_REMOTE_FUNCTIONS(KTZSIM_SERVER)};
+const Handler kHandlers[] = {KTZSIM_REMOTE_FUNCTIONS(KTZSIM_SERVER)};
 #undef KTZSIM_SERVER
 
 struct Announcement {
@@ -38,15 +38,17 @@ struct Announcement {
     DWORD size;
 };
 
-struct Server_ {
+struct Server {
     std::mutex mutex;
     std::map<std::pair<DWORD, DWORD>, Announcement> announced;  // by process and thread
     HW_DEVICE device = nullptr;
-    const HW_REQUEST *current = nullptr;  // the request being served (one at a time)
 };
 
-Server_ &TheServer() {
-    static auto *server = new Server_;
+// The request this thread serves.
+thread_local const HW_REQUEST *t_current = nullptr;
+
+Server &TheServer() {
+    static auto *server = new Server;
     return *server;
 }
 
@@ -62,11 +64,11 @@ DWORD Dispatch(LPVOID, HW_REQUEST *request, DWORD *bytes) {
     simlab::Reader in{static_cast<const unsigned char *>(request->inBuffer),
                       static_cast<const unsigned char *>(request->inBuffer) + request->inSize};
     in.Get(&function, sizeof function);
-    if (!in.ok || function >= std::size(kServers)) return ERROR_INVALID_PARAMETER;
+    if (!in.ok || function >= std::size(kHandlers)) return ERROR_INVALID_PARAMETER;
     simlab::Writer out;
-    TheServer().current = request;
-    bool ok = kServers[function](in, out);
-    TheServer().current = nullptr;
+    t_current = request;
+    bool ok = kHandlers[function](in, out);
+    t_current = nullptr;
     if (!ok || out.bytes.size() > request->outSize) return ERROR_INVALID_PARAMETER;
     std::copy(out.bytes.begin(), out.bytes.end(), static_cast<unsigned char *>(request->outBuffer));
     *bytes = static_cast<DWORD>(out.bytes.size());
@@ -80,19 +82,19 @@ const HW_DEVICE_CALLBACKS kCallbacks = {Open, Dispatch, Cleanup};
 }  // namespace
 
 DWORD StartLabServer() {
-    Server_ &server = TheServer();
+    Server &server = TheServer();
     server.device = HwCreateDevice(KTZSIM_CONTROL_DEVICE, &kCallbacks, nullptr);
     return server.device ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS;
 }
 
 void StopLabServer() {
-    Server_ &server = TheServer();
+    Server &server = TheServer();
     if (server.device) HwDeleteDevice(server.device);
     server.device = nullptr;
 }
 
 CallerBuffer *TakeCallerBuffer(DWORD pid, DWORD tid, DWORD size) {
-    Server_ &server = TheServer();
+    Server &server = TheServer();
     Announcement a;
     {
         std::lock_guard lock(server.mutex);
@@ -130,7 +132,7 @@ int ClearLab() {
 int AnnounceRead(unsigned long long address, unsigned size) {
     auto &server = sim::TheServer();
     DWORD pid = 0, tid = 0;
-    sim::RequesterOf(*server.current, &pid, &tid);
+    sim::RequesterOf(*sim::t_current, &pid, &tid);
     std::lock_guard lock(server.mutex);
     server.announced[{pid, tid}] = {static_cast<ULONG_PTR>(address), size};
     return 0;
@@ -139,7 +141,7 @@ int AnnounceRead(unsigned long long address, unsigned size) {
 int WithdrawRead() {
     auto &server = sim::TheServer();
     DWORD pid = 0, tid = 0;
-    sim::RequesterOf(*server.current, &pid, &tid);
+    sim::RequesterOf(*sim::t_current, &pid, &tid);
     std::lock_guard lock(server.mutex);
     server.announced.erase({pid, tid});
     return 0;

@@ -69,8 +69,9 @@ struct HW_DEVICE__ {
 struct ShimFile {
     HW_DEVICE device;
     LPVOID context;  // simdrv's
-    bool cleaned;    // simdrv's cleanup ran; no request reaches it any more
-    LONG busy;       // requests in simdrv's dispatch
+    LONG stage;      // FileStage: no request reaches simdrv once it is cleaned up
+    LONG busy;       // requests in simdrv's dispatch, and the open while it runs
+    bool opened;     // simdrv's open succeeded: its cleanup is due
     ShimFile *next;
 };
 
@@ -78,6 +79,7 @@ namespace {
 
 using File = ShimFile;
 
+enum FileStage : LONG { kOpen, kCleaning, kCleaned };
 enum RequestState : LONG { kDispatching, kCompletedEarly, kKept };
 
 // An IRP while simdrv has it.
@@ -112,13 +114,11 @@ void Pause() {
     KeDelayExecutionThread(KernelMode, FALSE, &interval);
 }
 
-// Runs simdrv's cleanup of an open once, after the requests in its dispatch.
-void CleanUp(File *file) {
-    {
-        Lock lock;
-        if (file->cleaned) return;
-        file->cleaned = true;
-    }
+NTSTATUS Finish(IRP *irp, NTSTATUS status);
+
+// simdrv's cleanup of an open that this thread claimed (kCleaning), after
+// the requests in its dispatch.
+void RunCleanup(File *file) {
     for (;;) {
         {
             Lock lock;
@@ -126,7 +126,28 @@ void CleanUp(File *file) {
         }
         Pause();
     }
-    file->device->callbacks.cleanup(file->context);
+    if (file->opened) file->device->callbacks.cleanup(file->context);
+    Lock lock;
+    file->stage = kCleaned;
+}
+
+// Cleans an open up once: returns when its cleanup has run, on this thread
+// or on the one that deletes its device.
+void CleanUp(File *file) {
+    bool mine;
+    {
+        Lock lock;
+        mine = file->stage == kOpen;
+        if (mine) file->stage = kCleaning;
+    }
+    if (mine) return RunCleanup(file);
+    for (;;) {
+        {
+            Lock lock;
+            if (file->stage == kCleaned) return;
+        }
+        Pause();
+    }
 }
 
 // Where the caller's output of a request is in the IRP.
@@ -170,28 +191,23 @@ void NTAPI Cancel(DEVICE_OBJECT *, IRP *irp) {
 NTSTATUS Keep(Request *request, IRP *irp) {
     IoMarkIrpPending(irp);
     irp->Tail.Overlay.DriverContext[0] = request;
-    bool now = false;
+    bool early, complete = false, cancelled = false;
     {
         Lock lock;
         (void)IoSetCancelRoutine(irp, Cancel);
-        if (InterlockedCompareExchange(&request->state, kKept, kDispatching) != kDispatching) {
-            // Completed early: this dispatch completes the IRP.
-            if (IoSetCancelRoutine(irp, nullptr)) {
-                request->irp = nullptr;
-                now = true;
-            }
-        } else if (irp->Cancel && IoSetCancelRoutine(irp, nullptr)) {
-            // Cancelled before the routine was set: the cancel's work, here.
-            request->irp = nullptr;
-            irp->IoStatus.Status = STATUS_CANCELLED;
-            irp->IoStatus.Information = 0;
-            IoCompleteRequest(irp, IO_NO_INCREMENT);
+        early = InterlockedCompareExchange(&request->state, kKept, kDispatching) != kDispatching;
+        if (early || irp->Cancel) {
+            // Completed early, or cancelled before the routine was set: this
+            // dispatch completes the IRP, unless a cancel routine runs.
+            bool mine = IoSetCancelRoutine(irp, nullptr) != nullptr;
+            if (mine) request->irp = nullptr;
+            complete = mine && early;
+            cancelled = mine && !early;
         }
     }
-    if (now) {
-        CompleteIrp(irp, request, request->earlyError, request->earlyBytes);
-        Free(request);
-    }
+    if (complete) CompleteIrp(irp, request, request->earlyError, request->earlyBytes);
+    if (cancelled) Finish(irp, STATUS_CANCELLED);  // simdrv completes its request later
+    if (early) Free(request);                      // simdrv has let go of it
     return STATUS_PENDING;
 }
 
@@ -234,7 +250,7 @@ NTSTATUS Transfer(File *file, IRP *irp, IO_STACK_LOCATION *stack) {
     DWORD bytes = 0, error;
     {
         Lock lock;
-        error = file->cleaned ? ERROR_DEVICE_REMOVED : ERROR_SUCCESS;
+        error = file->stage != kOpen ? ERROR_DEVICE_REMOVED : ERROR_SUCCESS;
         if (!error) ++file->busy;
     }
     if (!error) {
@@ -247,6 +263,20 @@ NTSTATUS Transfer(File *file, IRP *irp, IO_STACK_LOCATION *stack) {
     CompleteIrp(irp, request, error, bytes);
     Free(request);
     return StatusOf(error);
+}
+
+// Takes a cleaned-up open off its device's list and frees it.
+void Unlink(File *file) {
+    {
+        Lock lock;
+        for (File **p = &file->device->files; *p; p = &(*p)->next) {
+            if (*p == file) {
+                *p = file->next;
+                break;
+            }
+        }
+    }
+    delete file;
 }
 
 NTSTATUS Finish(IRP *irp, NTSTATUS status) {
@@ -262,15 +292,25 @@ NTSTATUS NTAPI Dispatch(DEVICE_OBJECT *object, IRP *irp) {
     auto *file = static_cast<File *>(stack->FileObject->FsContext);
     switch (stack->MajorFunction) {
     case IRP_MJ_CREATE: {
-        if (device->deleted) return Finish(irp, StatusOf(ERROR_DEVICE_REMOVED));
-        LPVOID context = nullptr;
-        DWORD error = device->callbacks.open(device->context, &context);
-        if (error) return Finish(irp, StatusOf(error));
-        file = new File{device, context, false, 0, nullptr};
+        // No new opens once the device is being deleted.
+        file = new File{device, nullptr, kOpen, 1, false, nullptr};
         {
             Lock lock;
+            if (device->deleted) file->stage = kCleaned;
             file->next = device->files;
             device->files = file;
+        }
+        DWORD error = file->stage == kOpen ? device->callbacks.open(device->context, &file->context)
+                                           : ERROR_DEVICE_REMOVED;
+        {
+            Lock lock;
+            --file->busy;
+            file->opened = !error;
+        }
+        if (error) {
+            CleanUp(file);  // nothing of simdrv's to clean up
+            Unlink(file);
+            return Finish(irp, StatusOf(error));
         }
         stack->FileObject->FsContext = file;
         return Finish(irp, STATUS_SUCCESS);
@@ -281,14 +321,7 @@ NTSTATUS NTAPI Dispatch(DEVICE_OBJECT *object, IRP *irp) {
     case IRP_MJ_CLOSE:
         if (file) {
             CleanUp(file);
-            Lock lock;
-            for (File **p = &file->device->files; *p; p = &(*p)->next) {
-                if (*p == file) {
-                    *p = file->next;
-                    break;
-                }
-            }
-            delete file;
+            Unlink(file);
             stack->FileObject->FsContext = nullptr;
         }
         return Finish(irp, STATUS_SUCCESS);
@@ -353,11 +386,15 @@ VOID WINAPI HwDeleteDevice(HW_DEVICE device) {
         File *open = nullptr;
         {
             Lock lock;
-            for (File *f = device->files; f && !open; f = f->next)
-                if (!f->cleaned) open = f;
+            for (File *f = device->files; f && !open; f = f->next) {
+                if (f->stage == kOpen) {
+                    f->stage = kCleaning;
+                    open = f;
+                }
+            }
         }
         if (!open) break;
-        CleanUp(open);
+        RunCleanup(open);
     }
     UNICODE_STRING link;
     RtlInitUnicodeString(&link, device->link);

@@ -14,11 +14,11 @@
 namespace simlab {
 namespace {
 
-// The value a function returns when the lab cannot be reached: a failure
-// for the functions that return a Win32 error, nothing otherwise.
+// The value a function returns when the lab cannot be reached: -1 for an
+// int (a failure, whether the int is a Win32 error or an index), else 0.
 template <class R>
 R Unreachable() {
-    if constexpr (std::is_same_v<R, int>) return ERROR_NOT_READY;
+    if constexpr (std::is_same_v<R, int>) return -1;
     else if constexpr (!std::is_void_v<R>) return R{};
 }
 

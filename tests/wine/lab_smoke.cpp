@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -91,7 +92,15 @@ void Polled(KTZHANDLE handle) {
     CHECK(std::fabs(volts - 2.5) <= 5.0 / 2048);
     std::printf("AIVoltageIn: channel 3 at 2.5 V reads %.4f V\n", volts);
 
+    KtzSimTraceClear();
     CHECK_EQ(DioWritePortByte(handle, 0, 0xFF, 0xA5), 0u);
+    KtzSimTraceEntry last{};
+    size_t traced = KtzSimTraceCount();
+    CHECK(traced >= 1);
+    CHECK_EQ(KtzSimTraceGet(traced - 1, &last), 0);
+    CHECK_EQ(last.kind, unsigned{KTZSIM_TRACE_REGISTER});
+    CHECK_EQ(last.write, 1u);
+    CHECK_EQ(last.value, 0xA5u);
     WORD port = 0;
     CHECK_EQ(DioReadPortByte(handle, 0, &port), 0u);
     CHECK_EQ(port, 0xA5);
@@ -100,6 +109,26 @@ void Polled(KTZHANDLE handle) {
     CHECK_EQ(latch, 0xA5u);
     std::printf("digital port 0: wrote 0xA5, read back 0x%02X, the card drives 0x%02X\n", port,
                 latch);
+}
+
+// Lab calls across the process boundary: records in and out, absent
+// pointers, results of each type.
+void LabCalls() {
+    const KtzSimCard second{1, 7, KTZSIM_PCI3649L, 0xE800, 11};
+    CHECK_EQ(KtzSimAddCardEx(&second), 1);
+    CHECK_EQ(KtzSimAddCardEx(nullptr), -1);
+    KtzSimCard card{};
+    CHECK_EQ(KtzSimGetCard(1, &card), 0);
+    CHECK(std::memcmp(&card, &second, sizeof card) == 0);
+    CHECK_EQ(KtzSimGetCard(1, nullptr), ERROR_INVALID_PARAMETER);
+    const KtzSimSignal sine{KTZSIM_SIGNAL_SINE, 2.0, 0.5, 1000.0, 0};
+    CHECK_EQ(KtzSimSetSignal(kCard, 7, &sine), 0);
+    // A quarter period into the sine: offset plus amplitude.
+    CHECK(std::fabs(KtzSimInputVoltage(kCard, 7, 250000) - 2.5) < 1e-9);
+    CHECK_EQ(KtzSimSetTimeFactor(-1.0), ERROR_INVALID_PARAMETER);
+    CHECK_EQ(KtzSimSetTimeFactor(2.5), 0);
+    CHECK_EQ(KtzSimTimeFactor(), 2.5);
+    CHECK_EQ(KtzSimGetAcquisition(kCard, nullptr), ERROR_INVALID_PARAMETER);
 }
 
 // Two channels at 100 kS/s, the data taken after the end.
@@ -214,6 +243,7 @@ int main() {
     CHECK_EQ(DeviceOpen(0, &handle), 0u);
     if (handle) {
         step = Stopwatch();
+        LabCalls();
         Polled(handle);
         AcquireThenRead(handle);
         AcquireByHalves(handle);
