@@ -163,7 +163,9 @@ void *OutputOf(IRP *irp, const IO_STACK_LOCATION *stack) {
 void CompleteIrp(IRP *irp, Request *request, DWORD error, DWORD bytes) {
     const HW_REQUEST &r = request->request;
     if (bytes > r.outSize) bytes = r.outSize;
-    if (bytes) std::memcpy(OutputOf(irp, IoGetCurrentIrpStackLocation(irp)), r.outBuffer, bytes);
+    void *output = bytes ? OutputOf(irp, IoGetCurrentIrpStackLocation(irp)) : nullptr;
+    if (!output) bytes = 0;
+    if (bytes) std::memcpy(output, r.outBuffer, bytes);
     irp->IoStatus.Status = StatusOf(error);
     irp->IoStatus.Information = error == ERROR_SUCCESS ? bytes : 0;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
@@ -236,7 +238,8 @@ NTSTATUS Transfer(File *file, IRP *irp, IO_STACK_LOCATION *stack) {
         r.outBuffer = new BYTE[r.outSize]();
         bool direct = r.kind == HW_REQUEST_DEVICE_CONTROL &&
                       METHOD_FROM_CTL_CODE(r.code) != METHOD_BUFFERED;
-        if (direct) std::memcpy(r.outBuffer, OutputOf(irp, stack), r.outSize);
+        const void *caller = direct ? OutputOf(irp, stack) : nullptr;
+        if (caller) std::memcpy(r.outBuffer, caller, r.outSize);
     }
     r.overlapped = !(stack->FileObject->Flags & FO_SYNCHRONOUS_IO);
     r.fileContext = file->context;

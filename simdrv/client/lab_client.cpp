@@ -5,8 +5,9 @@
 
 #include <ktz3649sim.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "lab_link.h"
 #include "lab_packing.h"
