@@ -53,7 +53,7 @@ DWORD InstallImage() {
     GetModuleFileNameA(self, source, sizeof source);
     char *slash = std::strrchr(source, '\\');
     if (!slash) return ERROR_FILE_NOT_FOUND;
-    std::strcpy(slash + 1, "KTZ3649S.SYS");
+    std::snprintf(slash + 1, sizeof source - (slash + 1 - source), "KTZ3649S.SYS");
     DriverImagePath(target, sizeof target);
     std::vector<char> built, installed;
     if (!ReadWhole(source, built)) return ERROR_FILE_NOT_FOUND;

@@ -112,11 +112,16 @@ struct Packing<T *, std::enable_if_t<!std::is_const_v<T>>> {
 template <class F>
 struct Call;
 
+// The bytes of a result in the reply.
+template <class R>
+constexpr size_t kResultSize = sizeof(R);
+template <>
+constexpr size_t kResultSize<void> = 0;
+
 template <class R, class... A>
 struct Call<R(A...)> {
-    static constexpr size_t kResult = std::is_void_v<R> ? 0 : sizeof(std::conditional_t<std::is_void_v<R>, char, R>);
     // The largest reply: the result and every output argument.
-    static constexpr size_t kReplySize = kResult + (Packing<A>::kReply + ... + 0);
+    static constexpr size_t kReplySize = kResultSize<R> + (Packing<A>::kReply + ... + 0);
 
     // Client: the request for a call.
     static std::vector<unsigned char> Request(unsigned function, A... args) {

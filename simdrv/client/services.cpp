@@ -1,5 +1,7 @@
 #include "services.h"
 
+#include <cstdio>
+
 #include "lab_protocol.h"
 
 namespace simlab {
@@ -42,8 +44,7 @@ DWORD Settle(SC_HANDLE service) {
 void DriverImagePath(char *path, DWORD size) {
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, sizeof windows);
-    wsprintfA(path, "%s\\system32\\drivers\\KTZ3649S.SYS", windows);
-    path[size - 1] = 0;
+    std::snprintf(path, size, "%s\\system32\\drivers\\KTZ3649S.SYS", windows);
 }
 
 DWORD StartDriver(const char *name) {
