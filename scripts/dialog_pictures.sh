@@ -12,7 +12,8 @@
 #
 # The Wine prefix lives in build/windows/wineprefix-shots; the first run
 # creates it (about 15 s). Exit code 0 only when every dialog appeared
-# and was pictured.
+# and was pictured and no text or control of a template was out of place
+# (each fault is reported as a LAYOUT line).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -61,8 +62,10 @@ cmake --build --preset windows --target dialog_pictures
 pictures=$PWD/$build/dialog-pictures
 rm -rf "$pictures"
 mkdir -p "$pictures" "$out"
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --under-x "$pictures"
+status=0
+xvfb-run -a -s "-screen 0 1024x768x24" "$0" --under-x "$pictures" || status=$?
 
+# What was pictured, also after a failure (a layout fault is easier to see).
 count=0
 for bmp in "$pictures"/*.bmp; do
   # -strip: no time stamps, so that unchanged dialogs give unchanged files.
@@ -70,3 +73,4 @@ for bmp in "$pictures"/*.bmp; do
   count=$((count + 1))
 done
 echo "$count pictures in $out ($((SECONDS - start)) s)"
+exit "$status"

@@ -17,8 +17,6 @@
 #include <cstring>
 #include <vector>
 
-#include <ktz3649.h>
-
 namespace pictures {
 namespace {
 
@@ -36,8 +34,6 @@ struct Card {
 };
 Card card;
 GetPropertyFn setupapiGetProperty = nullptr;
-HMODULE library = nullptr;
-decltype(&KtxDevicePropPage) pageProvider = nullptr;
 
 BOOL WINAPI CardProperty(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD property, PDWORD type,
                          PBYTE buffer, DWORD size, PDWORD required) {
@@ -94,15 +90,8 @@ BOOL CALLBACK AddPage(HPROPSHEETPAGE page, LPARAM lParam) {
 
 }  // namespace
 
-bool ResolvePageProvider(HMODULE module) {
-    library = module;
-    pageProvider = reinterpret_cast<decltype(pageProvider)>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "KtxDevicePropPage")));
-    return pageProvider != nullptr;
-}
-
-INT_PTR ShowDeviceProperties(DWORD bus, DWORD slot, const char *caption) {
-    if (!pageProvider) return -1;
+INT_PTR ShowDeviceProperties(HMODULE library, PageProvider provider, DWORD bus, DWORD slot,
+                             const char *caption) {
     constexpr char kFunction[] = "SetupDiGetDeviceRegistryPropertyA";
     setupapiGetProperty = reinterpret_cast<GetPropertyFn>(
         ReplaceImport(library, "setupapi.dll", kFunction, reinterpret_cast<void *>(CardProperty)));
@@ -124,7 +113,7 @@ INT_PTR ShowDeviceProperties(DWORD bus, DWORD slot, const char *caption) {
         request.DeviceInfoSet = card.set;
         request.DeviceInfoData = &card.data;
         std::vector<HPROPSHEETPAGE> pages;
-        if (pageProvider(&request, AddPage, reinterpret_cast<LPARAM>(&pages)) && !pages.empty()) {
+        if (provider(&request, AddPage, reinterpret_cast<LPARAM>(&pages)) && !pages.empty()) {
             PROPSHEETHEADERA header{};
             header.dwSize = sizeof header;
             header.dwFlags = PSH_NOAPPLYNOW;

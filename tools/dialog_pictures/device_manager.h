@@ -4,15 +4,18 @@
 
 #include <windows.h>
 
+#include <ktz3649.h>
+
 namespace pictures {
 
-// Finds the page provider KtxDevicePropPage in the loaded library.
-bool ResolvePageProvider(HMODULE library);
+// The page provider as Ktz3649.dll exports it.
+using PageProvider = decltype(&KtxDevicePropPage);
 
-// Asks KtxDevicePropPage for the pages of the card at `bus` and `slot` and
-// shows them in a modal property sheet titled `caption`. Returns what
-// PropertySheetA returns (0 when closed by Cancel), or -2 when the provider
-// added no page.
-INT_PTR ShowDeviceProperties(DWORD bus, DWORD slot, const char *caption);
+// Asks `provider`, loaded from `library`, for the pages of the card at `bus`
+// and `slot` and shows them in a modal property sheet titled `caption`.
+// Returns what PropertySheetA returns (0 when closed by Cancel), or -2 when
+// the provider added no page.
+INT_PTR ShowDeviceProperties(HMODULE library, PageProvider provider, DWORD bus, DWORD slot,
+                             const char *caption);
 
 }  // namespace pictures

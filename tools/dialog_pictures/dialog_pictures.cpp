@@ -15,14 +15,13 @@
 #include <ui/resource.h>
 
 #include "device_manager.h"
+#include "layout_check.h"
 #include "machine.h"
 #include "window_capture.h"
 
 namespace pictures {
 namespace {
 
-constexpr DWORD kBoardPci3649 = 97;
-constexpr DWORD kBoardPci3649L = 169;
 constexpr DWORD kAppearMs = 20000;
 
 constexpr char kSettingCaption[] = "PCI-3649 Device Setting";
@@ -66,6 +65,11 @@ void FocusOk(HWND dialog) {
     SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
 }
 
+// The page of a property sheet: the library's template in the sheet.
+HWND SheetPage(HWND sheet) {
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
 // One dialog as the watcher meets it.
 struct Step {
     const char *caption;
@@ -73,6 +77,7 @@ struct Step {
     void (*prepare)(HWND);     // before the picture; may be null
     void (*leave)(HWND);       // the button pressed afterwards
     bool closes;               // the button closes this dialog
+    HWND (*laidOut)(HWND) = nullptr;  // the window whose layout is checked; null: the dialog
 };
 
 // In the order in which the calls of main() open the dialogs.
@@ -87,7 +92,7 @@ constexpr Step kSteps[] = {
     {"Options", "options-connected", nullptr, PressCancel, true},
     {kSettingCaption, nullptr, nullptr, PressCancel, true},
     {kSettingCaption, "settings-pci3649l", FocusOk, PressCancel, true},
-    {kSheetCaption, "property-page", nullptr, CancelSheet, true},
+    {kSheetCaption, "property-page", nullptr, CancelSheet, true, SheetPage},
 };
 
 std::string outputFolder = ".";
@@ -103,6 +108,8 @@ DWORD WINAPI Watch(LPVOID) {
         }
         if (step.prepare) step.prepare(dialog);
         if (step.picture) {
+            // Pictured dialogs are laid out from the library's templates.
+            failures += CheckLayout(step.laidOut ? step.laidOut(dialog) : dialog, step.picture);
             std::string path = outputFolder + "\\" + step.picture + ".bmp";
             if (SaveWindowPicture(dialog, path)) {
                 std::printf("saved %s.bmp (\"%s\")\n", step.picture, step.caption);
@@ -134,7 +141,7 @@ KtzFoundDevice Card(DWORD bus, DWORD slot, DWORD kind, DWORD configured) {
 
 // Device 0: a PCI-3649 on bus 0, slot 13.
 constexpr StoredDevice kDevice0 = {
-    kBoardPci3649, 0xE800, 0x0B, 0, 13,
+    KTZ_BOARD_PCI3649, 0xE800, 0x0B, 0, 13,
     0x0003,  // channels 0 and 1 form a differential pair
     0x0010,  // DIO port 1 is an input
     1, 0,
@@ -150,6 +157,7 @@ using DeviceConfigFn = decltype(&DeviceConfig);
 using DeviceConfigExtFn = decltype(&DeviceConfigExt);
 DeviceConfigFn deviceConfig = nullptr;
 DeviceConfigExtFn deviceConfigExt = nullptr;
+PageProvider pageProvider = nullptr;
 
 template <class Function>
 bool Resolve(HMODULE library, const char *name, Function *function) {
@@ -187,7 +195,7 @@ int main(int argc, char **argv) {
     }
     if (!Resolve(library, "DeviceConfig", &deviceConfig) ||
         !Resolve(library, "_DeviceConfigExt@20", &deviceConfigExt) ||
-        !ResolvePageProvider(library))
+        !Resolve(library, "KtxDevicePropPage", &pageProvider))
         return 1;
 
     // Only a card that device 0 uses: DeviceConfig of device 3 finds no free
@@ -199,14 +207,14 @@ int main(int argc, char **argv) {
     HANDLE watcher = CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
     if (!watcher) return 1;
 
-    Expect("DeviceConfig(3) without a free card", deviceConfig(3, kBoardPci3649, nullptr), 0);
+    Expect("DeviceConfig(3) without a free card", deviceConfig(3, KTZ_BOARD_PCI3649, nullptr), 0);
     if (!AddFoundDevice(1, kFreeCard) || !AddFoundDevice(2, kFreeCardL)) ++failures;
-    Expect("DeviceConfig(3) with two free cards", deviceConfig(3, kBoardPci3649, nullptr), 0);
-    Expect("DeviceConfig(0)", deviceConfig(0, kBoardPci3649, nullptr), 0);
+    Expect("DeviceConfig(3) with two free cards", deviceConfig(3, KTZ_BOARD_PCI3649, nullptr), 0);
+    Expect("DeviceConfig(0)", deviceConfig(0, KTZ_BOARD_PCI3649, nullptr), 0);
     Expect("DeviceConfigExt(1) for a PCI-3649L",
-           deviceConfigExt(1, kBoardPci3649L, nullptr, &kFreeCardL, 0), 0);
+           deviceConfigExt(1, KTZ_BOARD_PCI3649L, nullptr, &kFreeCardL, 0), 0);
     Expect("the property sheet of the card on bus 0, slot 13",
-           static_cast<long>(ShowDeviceProperties(0, 13, kSheetCaption)), 0);
+           static_cast<long>(ShowDeviceProperties(library, pageProvider, 0, 13, kSheetCaption)), 0);
 
     DWORD watched = 1;
     if (WaitForSingleObject(watcher, kAppearMs) != WAIT_OBJECT_0 ||

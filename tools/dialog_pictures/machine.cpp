@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include <ktz3649.h>
+
 namespace pictures {
 namespace {
 
@@ -48,7 +50,7 @@ bool InstallDevice(DWORD number, const StoredDevice &device) {
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return false;
-    std::snprintf(text, sizeof text, "%s I/O=%xH", device.boardId == 97 ? "PCI-3649" : "PCI-3649L",
+    std::snprintf(text, sizeof text, "%s I/O=%xH", device.boardId == KTZ_BOARD_PCI3649 ? "PCI-3649" : "PCI-3649L",
                   device.baseAddress);
     bool written = SetText(key, "DeviceName", text) && SetText(key, "DriverName", "Ktz3649.dll") &&
                    SetText(key, "KernelKey", KTZ_SERVICE_NAME);

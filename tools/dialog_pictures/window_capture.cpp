@@ -11,6 +11,25 @@ namespace {
 constexpr DWORD kPollMs = 20;
 constexpr DWORD kSettleMs = 100;
 constexpr int kSettleTries = 50;
+constexpr DWORD kActivateMs = 5000;
+
+// Polls `done` until it holds; false after `timeoutMs`.
+template <class Condition>
+bool WaitUntil(Condition done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
+// The active window of a thread (its dialogs activate on that thread).
+HWND ActiveWindow(DWORD thread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(thread, &info) ? info.hwndActive : nullptr;
+}
 
 struct Search {
     const char *caption;
@@ -95,29 +114,30 @@ bool WriteBmp(const Picture &picture, const std::string &path) {
 }  // namespace
 
 HWND WaitForDialog(const char *caption, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        Search search{caption, nullptr};
+    Search search{caption, nullptr};
+    WaitUntil([&] {
         EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
-        if (GetTickCount() - start > timeoutMs) return nullptr;
-        Sleep(kPollMs);
-    }
+        return search.found != nullptr;
+    }, timeoutMs);
+    return search.found;
 }
 
 bool WaitForClose(HWND window, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window)) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(kPollMs);
-    }
-    return true;
+    return WaitUntil([window] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
 
 bool SaveWindowPicture(HWND window, const std::string &path) {
-    // Active, as the dialog a user works in (the first window of a process
-    // may come up inactive under Wine without a window manager).
+    // Active, as the dialog a user works in. Without a window manager Wine
+    // may draw a foreground dialog with an inactive caption (the first one
+    // of the process); taking the foreground away and back activates it.
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    SetForegroundWindow(GetDesktopWindow());
+    WaitUntil([&] { return ActiveWindow(thread) != window; }, kActivateMs);
     SetForegroundWindow(window);
+    if (!WaitUntil([&] { return ActiveWindow(thread) == window; }, kActivateMs)) {
+        std::fprintf(stderr, "%s: the window did not become active\n", path.c_str());
+        return false;
+    }
     // Repaint everything, then wait until the dialog's thread has handled
     // what is queued before it; the screen may still lag behind, so the
     // picture is taken once two captures in a row agree.
