@@ -24,7 +24,8 @@ using GetPropertyFn = BOOL(WINAPI *)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, 
                                      PDWORD);
 
 // The setup class of devices without one of their own.
-constexpr GUID kUnknownClass = {0x4d36e97e, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+constexpr GUID kUnknownClass = {
+    0x4d36e97e, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
 struct Card {
     HDEVINFO set = INVALID_HANDLE_VALUE;
@@ -128,7 +129,8 @@ INT_PTR ShowDeviceProperties(HMODULE library, PageProvider provider, DWORD bus, 
     }
     if (card.set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(card.set);
     card.set = INVALID_HANDLE_VALUE;
-    ReplaceImport(library, "setupapi.dll", kFunction, reinterpret_cast<void *>(setupapiGetProperty));
+    ReplaceImport(library, "setupapi.dll", kFunction,
+                  reinterpret_cast<void *>(setupapiGetProperty));
     return result;
 }
 

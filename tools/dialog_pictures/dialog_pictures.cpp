@@ -73,10 +73,10 @@ HWND SheetPage(HWND sheet) {
 // One dialog as the watcher meets it.
 struct Step {
     const char *caption;
-    const char *picture;       // file name without ".bmp"; null: no picture
-    void (*prepare)(HWND);     // before the picture; may be null
-    void (*leave)(HWND);       // the button pressed afterwards
-    bool closes;               // the button closes this dialog
+    const char *picture;              // file name without ".bmp"; null: no picture
+    void (*prepare)(HWND);            // before the picture; may be null
+    void (*leave)(HWND);              // the button pressed afterwards
+    bool closes;                      // the button closes this dialog
     HWND (*laidOut)(HWND) = nullptr;  // the window whose layout is checked; null: the dialog
 };
 
@@ -130,26 +130,27 @@ DWORD WINAPI Watch(LPVOID) {
 
 // ---- the machine -------------------------------------------------------------
 
-KtzFoundDevice Card(DWORD bus, DWORD slot, DWORD kind, DWORD configured) {
-    KtzFoundDevice card{};
-    card.BusNumber = bus;
-    card.SlotNumber = slot;
-    card.Configured = configured;
-    card.CardKind = kind;
-    return card;
-}
-
 // Device 0: a PCI-3649 on bus 0, slot 13.
 constexpr StoredDevice kDevice0 = {
-    KTZ_BOARD_PCI3649, 0xE800, 0x0B, 0, 13,
-    0x0003,  // channels 0 and 1 form a differential pair
-    0x0010,  // DIO port 1 is an input
-    1, 0,
-    {{0, 10, -10}, {1, 5, 0}},  // output 0 internal -10..10 V, output 1 external unipolar
+    .boardId = KTZ_BOARD_PCI3649,
+    .baseAddress = 0xE800,
+    .interrupt = 0x0B,
+    .bus = 0,
+    .slot = 13,
+    .chanConfig = 0x0003,   // channels 0 and 1 form a differential pair
+    .dioPortMode = 0x0010,  // DIO port 1 is an input
+    .freqArea = 1,
+    .pwmArea = 0,
+    // Output 0 internal, -10 V to 10 V; output 1 external unipolar.
+    .outputs = {{0, 10, -10}, {1, 5, 0}},
 };
-const KtzFoundDevice kCard0 = Card(0, 13, KTZ_CARD_KIND_PCI3649, 1);  // used by device 0
-const KtzFoundDevice kFreeCard = Card(0, 14, KTZ_CARD_KIND_PCI3649, 0);
-const KtzFoundDevice kFreeCardL = Card(2, 5, KTZ_CARD_KIND_PCI3649L, 0);
+// A card as the kernel driver records it; `configured` when a device uses it.
+constexpr KtzFoundDevice Card(DWORD bus, DWORD slot, DWORD kind, DWORD configured) {
+    return {bus, slot, configured, {}, kind, 0};
+}
+constexpr KtzFoundDevice kCard0 = Card(0, 13, KTZ_CARD_KIND_PCI3649, 1);  // device 0's
+constexpr KtzFoundDevice kFreeCard = Card(0, 14, KTZ_CARD_KIND_PCI3649, 0);
+constexpr KtzFoundDevice kFreeCardL = Card(2, 5, KTZ_CARD_KIND_PCI3649L, 0);
 
 // The library's entry points, resolved by their exported names as an
 // application that loads the DLL at run time does.
@@ -161,7 +162,8 @@ PageProvider pageProvider = nullptr;
 
 template <class Function>
 bool Resolve(HMODULE library, const char *name, Function *function) {
-    *function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+    *function =
+        reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
     if (!*function) std::fprintf(stderr, "FAIL: Ktz3649.dll does not export %s\n", name);
     return *function != nullptr;
 }

@@ -18,12 +18,12 @@ constexpr int kGlyphAndGap = 17;
 constexpr int kGroupMargin = 16;
 
 struct Control {
-    HWND window;
+    HWND window = nullptr;
     std::string kind;  // window class
-    LONG style;
-    int id;
+    LONG style = 0;
+    int id = 0;
     std::string text;
-    RECT rect;  // in the dialog's client coordinates
+    RECT rect{};  // in the dialog's client coordinates
 };
 
 std::string Text(HWND window) {
@@ -38,8 +38,12 @@ std::vector<Control> Controls(HWND dialog) {
         if (!IsWindowVisible(child)) continue;
         char kind[64] = "";
         GetClassNameA(child, kind, sizeof kind);
-        Control control{child, kind, GetWindowLongA(child, GWL_STYLE), GetDlgCtrlID(child),
-                        Text(child), {}};
+        Control control;
+        control.window = child;
+        control.kind = kind;
+        control.style = GetWindowLongA(child, GWL_STYLE);
+        control.id = GetDlgCtrlID(child);
+        control.text = Text(child);
         GetWindowRect(child, &control.rect);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&control.rect), 2);
         controls.push_back(control);
@@ -51,16 +55,20 @@ std::string Name(const Control &c) {
     return c.kind + " " + std::to_string(c.id) + " \"" + c.text + "\"";
 }
 
+bool Is(const Control &c, const char *kind) { return lstrcmpiA(c.kind.c_str(), kind) == 0; }
+
 bool IsGroupBox(const Control &c) {
-    return lstrcmpiA(c.kind.c_str(), "Button") == 0 && (c.style & BS_TYPEMASK) == BS_GROUPBOX;
+    return Is(c, "Button") && (c.style & BS_TYPEMASK) == BS_GROUPBOX;
 }
 
 // A device context with the control's font.
 class ControlDc {
 public:
     explicit ControlDc(HWND window)
-        : window_(window), dc_(GetDC(window)),
-          previous_(SelectObject(dc_, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)))) {}
+        : window_(window),
+          dc_(GetDC(window)),
+          previous_(
+              SelectObject(dc_, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)))) {}
     ~ControlDc() {
         SelectObject(dc_, previous_);
         ReleaseDC(window_, dc_);
@@ -75,7 +83,8 @@ public:
         return {rect.right, rect.bottom};
     }
     int TabbedWidth(const std::string &text) const {
-        return LOWORD(GetTabbedTextExtentA(dc_, text.c_str(), static_cast<int>(text.size()), 0, nullptr));
+        return LOWORD(
+            GetTabbedTextExtentA(dc_, text.c_str(), static_cast<int>(text.size()), 0, nullptr));
     }
 
 private:
@@ -99,17 +108,16 @@ public:
         RECT client;
         GetClientRect(c.window, &client);
         ControlDc dc(c.window);
-        std::string kind = c.kind;
-        if (lstrcmpiA(kind.c_str(), "Static") == 0) {
+        if (Is(c, "Static")) {
             CheckStatic(c, dc, client);
-        } else if (lstrcmpiA(kind.c_str(), "Button") == 0) {
+        } else if (Is(c, "Button")) {
             CheckButton(c, dc, client);
-        } else if (lstrcmpiA(kind.c_str(), "ComboBox") == 0) {
+        } else if (Is(c, "ComboBox")) {
             int room = client.right - GetSystemMetrics(SM_CXVSCROLL) - kPushMargin;
             LRESULT count = SendMessageA(c.window, CB_GETCOUNT, 0, 0);
             for (LRESULT i = 0; i < count; ++i)
                 CheckItem(c, dc, Item(c.window, CB_GETLBTEXTLEN, CB_GETLBTEXT, i), room, false);
-        } else if (lstrcmpiA(kind.c_str(), "ListBox") == 0) {
+        } else if (Is(c, "ListBox")) {
             int room = client.right - 2;
             LRESULT count = SendMessageA(c.window, LB_GETCOUNT, 0, 0);
             for (LRESULT i = 0; i < count; ++i)
@@ -142,7 +150,8 @@ private:
         LRESULT length = SendMessageA(window, lengthMessage, static_cast<WPARAM>(index), 0);
         if (length <= 0) return {};
         std::string text(static_cast<size_t>(length) + 1, '\0');
-        SendMessageA(window, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+        SendMessageA(window, textMessage, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(text.data()));
         text.resize(static_cast<size_t>(length));
         return text;
     }
@@ -164,16 +173,19 @@ private:
     void CheckButton(const Control &c, const ControlDc &dc, const RECT &client) {
         if (c.text.empty()) return;
         LONG type = c.style & BS_TYPEMASK;
-        int margin = type == BS_GROUPBOX                              ? kGroupMargin
+        int margin = type == BS_GROUPBOX                                 ? kGroupMargin
                      : type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON ? kPushMargin
                                                                          : kGlyphAndGap;
         int room = client.right - margin;
-        SIZE size = dc.Measure(c.text, (c.style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE, room);
+        SIZE size =
+            dc.Measure(c.text, (c.style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE, room);
         if (size.cx > room || size.cy > client.bottom) Fault(c, "text does not fit");
     }
 
-    void CheckItem(const Control &c, const ControlDc &dc, const std::string &item, int room, bool tabs) {
-        int width = tabs ? dc.TabbedWidth(item) : dc.Measure(item, DT_SINGLELINE | DT_NOPREFIX, room).cx;
+    void CheckItem(const Control &c, const ControlDc &dc, const std::string &item, int room,
+                   bool tabs) {
+        int width =
+            tabs ? dc.TabbedWidth(item) : dc.Measure(item, DT_SINGLELINE | DT_NOPREFIX, room).cx;
         if (width > room) Fault(c, "item \"" + item + "\" does not fit");
     }
 

@@ -50,7 +50,8 @@ bool InstallDevice(DWORD number, const StoredDevice &device) {
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return false;
-    std::snprintf(text, sizeof text, "%s I/O=%xH", device.boardId == KTZ_BOARD_PCI3649 ? "PCI-3649" : "PCI-3649L",
+    std::snprintf(text, sizeof text, "%s I/O=%xH",
+                  device.boardId == KTZ_BOARD_PCI3649 ? "PCI-3649" : "PCI-3649L",
                   device.baseAddress);
     bool written = SetText(key, "DeviceName", text) && SetText(key, "DriverName", "Ktz3649.dll") &&
                    SetText(key, "KernelKey", KTZ_SERVICE_NAME);
@@ -58,17 +59,26 @@ bool InstallDevice(DWORD number, const StoredDevice &device) {
         const char *name;
         DWORD value;
     } numbers[] = {
-        {"BaseAddress", device.baseAddress}, {"BoardID", device.boardId},
-        {"IoPortCount", 32},                 {"AllowConflicts", 1},
-        {"Interrupt", device.interrupt},     {"DMA", 0},
-        {"DMABaseAddress", 0},               {"TimerClock", 1},
-        {"OnSystem", 1},                     {"BusNumber", device.bus},
-        {"SlotNumber", device.slot},         {"CJCChannel", 0xFFFF},
-        {"NumExpChan", 0},                   {"DioPortMode", device.dioPortMode},
-        {"FreqArea", device.freqArea},       {"PWMArea", device.pwmArea},
+        {"BaseAddress", device.baseAddress},
+        {"BoardID", device.boardId},
+        {"IoPortCount", 32},
+        {"AllowConflicts", 1},
+        {"Interrupt", device.interrupt},
+        {"DMA", 0},
+        {"DMABaseAddress", 0},
+        {"TimerClock", 1},
+        {"OnSystem", 1},
+        {"BusNumber", device.bus},
+        {"SlotNumber", device.slot},
+        {"CJCChannel", 0xFFFF},
+        {"NumExpChan", 0},
+        {"DioPortMode", device.dioPortMode},
+        {"FreqArea", device.freqArea},
+        {"PWMArea", device.pwmArea},
         {"ChanConfig", device.chanConfig},
     };
-    for (const auto &number : numbers) written = written && SetNumber(key, number.name, number.value);
+    for (const auto &number : numbers)
+        written = written && SetNumber(key, number.name, number.value);
     for (int channel = 0; channel < 2; ++channel) {
         char name[16];
         std::snprintf(name, sizeof name, "AOSettings %d", channel);

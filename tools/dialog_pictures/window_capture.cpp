@@ -79,7 +79,8 @@ Picture Capture(HWND window) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     std::vector<BYTE> bits(static_cast<size_t>((width * 3 + 3) & ~3) * height);
-    if (copied && GetDIBits(memory, bitmap, 0, height, bits.data(), &info, DIB_RGB_COLORS) == height) {
+    if (copied &&
+        GetDIBits(memory, bitmap, 0, height, bits.data(), &info, DIB_RGB_COLORS) == height) {
         picture.width = width;
         picture.height = height;
         picture.bits = std::move(bits);
@@ -115,10 +116,12 @@ bool WriteBmp(const Picture &picture, const std::string &path) {
 
 HWND WaitForDialog(const char *caption, DWORD timeoutMs) {
     Search search{caption, nullptr};
-    WaitUntil([&] {
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, timeoutMs);
+    WaitUntil(
+        [&] {
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
     return search.found;
 }
 

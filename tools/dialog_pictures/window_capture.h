@@ -16,8 +16,8 @@ HWND WaitForDialog(const char *caption, DWORD timeoutMs);
 // Waits until `window` is gone or hidden; false after `timeoutMs`.
 bool WaitForClose(HWND window, DWORD timeoutMs);
 
-// Has the window's thread paint it and saves what the screen shows of it,
-// once two captures in a row agree, as a 24-bit BMP file.
+// Activates the window, has its thread paint it and saves what the screen
+// shows of it, once two captures in a row agree, as a 24-bit BMP file.
 bool SaveWindowPicture(HWND window, const std::string &path);
 
 }  // namespace pictures
