@@ -64,6 +64,11 @@ endfunction()
 
 # ---- the prefix and the entries ---------------------------------------------------
 
+if(NOT (KTZ_WINE AND KTZ_WINESERVER))
+  message(STATUS "Wine not found (wine, wine32:i386): the wine_ test entries will report "
+                 "themselves skipped")
+endif()
+
 if(KTZ_WINE AND KTZ_WINESERVER)
   # Made once per build folder, then kept: its server runs for the whole
   # test run and is stopped at the end.

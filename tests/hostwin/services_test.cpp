@@ -54,6 +54,7 @@ TEST_F(Services, LifecycleWithTheWin32ErrorCodes) {
     auto interrogate = [&] {
         return ControlService(service, SERVICE_CONTROL_INTERROGATE, &status) != FALSE;
     };
+    auto pause = [&] { return ControlService(service, SERVICE_CONTROL_PAUSE, &status) != FALSE; };
     auto start = [&] { return StartServiceA(service, 0, nullptr) != FALSE; };
     auto remove = [&] { return DeleteService(service) != FALSE; };
     struct Step {
@@ -66,9 +67,11 @@ TEST_F(Services, LifecycleWithTheWin32ErrorCodes) {
         {"create an existing service", create, ERROR_SERVICE_EXISTS, false, false},
         {"stop a stopped driver", stop, ERROR_SERVICE_NOT_ACTIVE, false, false},
         {"interrogate a stopped driver", interrogate, ERROR_SERVICE_NOT_ACTIVE, false, false},
+        {"pause a stopped driver", pause, ERROR_SERVICE_NOT_ACTIVE, false, false},
         {"start", start, 0, true, true},
         {"start a running driver", start, ERROR_SERVICE_ALREADY_RUNNING, true, true},
         {"interrogate a running driver", interrogate, 0, true, true},
+        {"pause a running driver", pause, ERROR_INVALID_SERVICE_CONTROL, true, true},
         {"delete a running driver", remove, 0, true, true},
         {"delete a service marked for deletion", remove, ERROR_SERVICE_MARKED_FOR_DELETE, true,
          true},
