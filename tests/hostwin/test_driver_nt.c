@@ -134,28 +134,35 @@ static NTSTATUS NTAPI Create(PDEVICE_OBJECT unused, PIRP irp) {
     return Complete(irp, STATUS_SUCCESS, 0);
 }
 
-static NTSTATUS NTAPI Cleanup(PDEVICE_OBJECT unused, PIRP irp) {
-    PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+/* Completes the kept IRPs of one file object (of all for NULL) as cancelled. */
+static void CancelKept(PFILE_OBJECT file) {
     PIRP kept;
+    while ((kept = Take(file))) Complete(kept, STATUS_CANCELLED, 0);
+}
+
+static NTSTATUS NTAPI Cleanup(PDEVICE_OBJECT unused, PIRP irp) {
     KIRQL irql;
     (void)unused;
-    while ((kept = Take(file))) Complete(kept, STATUS_CANCELLED, 0);
+    CancelKept(IoGetCurrentIrpStackLocation(irp)->FileObject);
     KeAcquireSpinLock(&lock, &irql);
     ++counts.cleanups;
     KeReleaseSpinLock(&lock, irql);
     return Complete(irp, STATUS_SUCCESS, 0);
 }
 
+/* Windows sends the close only when no request of the file is left; Wine
+   sends no cleanup, but sends the close at the last close of the handle
+   even while requests are pending: they are completed here then. */
 static NTSTATUS NTAPI Close(PDEVICE_OBJECT unused, PIRP irp) {
     (void)unused;
+    CancelKept(IoGetCurrentIrpStackLocation(irp)->FileObject);
     return Complete(irp, STATUS_SUCCESS, 0);
 }
 
 static VOID NTAPI Unload(PDRIVER_OBJECT driver) {
     UNICODE_STRING link;
-    PIRP kept;
     (void)driver;
-    while ((kept = Take(NULL))) Complete(kept, STATUS_CANCELLED, 0);
+    CancelKept(NULL);
     RtlInitUnicodeString(&link, L"\\DosDevices\\HWTEST");
     IoDeleteSymbolicLink(&link);
     IoDeleteDevice(device);
