@@ -3,6 +3,7 @@
 // kernel-driver service whose image names a driver module really loads it
 // (see hostwin_driver.h) and starts and stops it.
 #include "internal.h"
+#include "regfile.h"
 
 #include <hostwin_driver.h>
 
@@ -20,7 +21,6 @@ namespace hostwin {
 namespace {
 
 constexpr char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
-constexpr DWORD kMaxKeyName = 256;  // characters in a key name
 
 struct Service {
     std::string name;
@@ -96,7 +96,7 @@ void DeleteTree(HKEY root, const std::string &path) {
     HKEY key;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
     for (;;) {
-        char name[kMaxKeyName + 1];
+        char name[regfile::kMaxNameLength + 1];
         DWORD length = sizeof name;
         if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
@@ -182,7 +182,7 @@ void StartAutomatic() {
         return;
     std::vector<std::shared_ptr<Service>> found;
     for (DWORD index = 0;; ++index) {
-        char name[kMaxKeyName + 1];
+        char name[regfile::kMaxNameLength + 1];
         DWORD length = sizeof name;
         LONG rc = RegEnumKeyExA(root, index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_MORE_DATA) continue;
