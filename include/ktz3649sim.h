@@ -1,24 +1,51 @@
 /*
  * The virtual lab: control of the simulated KTZ3649S driver and its virtual
  * PCI-3649 / PCI-3649L cards, for the host build (tests, the ktz3649 tool,
- * and applications developed without a card). Plain C, usable from any
- * language that calls C.
+ * and applications developed without a card) and for the real Ktz3649.dll
+ * under Wine. Plain C, usable from any language that calls C.
  *
- * The lab lives in libktz3649s.so, the module of the simulated kernel
- * driver. An application that links only libktz3649.so reaches the driver
- * through the service control manager as on Windows; it needs this header
- * only to set up cards and signals.
+ * Host build: the lab lives in libktz3649s.so, the module of the simulated
+ * kernel driver. An application that links only libktz3649.so reaches the
+ * driver through the service control manager as on Windows; it needs this
+ * header only to set up cards and signals.
+ *
+ * Under Wine: the lab lives in Wine's driver host, where the kernel-driver
+ * image KTZ3649S.SYS runs as two services of the load-order group
+ * "Extended Base": KTZ3649SIM, the lab with its control device
+ * \.\KTZ3649SIM, and KTZ3649S, the card's driver. Ktz3649Sim.dll serves
+ * this header in the application's process: the first call copies
+ * KTZ3649S.SYS from beside the DLL into system32\drivers (when it differs),
+ * registers and starts KTZ3649SIM, and from then on every function runs in
+ * the lab by one request to the control device, except those that a
+ * configuration program runs in its own process (KtzSimReset,
+ * KtzSimDefaultSettings, KtzSimInstallDevice, KtzSimStartDriver,
+ * KtzSimStopDriver: registry and service control). The lab, with the state
+ * of its cards, lives as long as the driver host: while KTZ3649S stops and
+ * starts, and until Wine shuts the prefix down. A function that cannot
+ * reach the lab says so once on stderr and returns -1 (int results) or 0.
+ *
+ * Also under Wine: fast input writes the application's buffer while the
+ * read is pending, as on a card. Wine hands the driver host only a copy of
+ * a read's buffer, which reaches the application when the read completes;
+ * so Ktz3649Sim.dll routes Ktz3649.dll's import of ReadFile through a
+ * wrapper that first tells the lab where the buffer is (the library's call
+ * itself goes on unchanged), and the lab driver copies each batch of
+ * samples into it with WriteProcessMemory before it signals the events
+ * that announce them. Only reads made by a Ktz3649.dll loaded when a lab
+ * function runs are covered.
  *
  * Setting up: KtzSimReset, then KtzSimAddCard for each card, then
  * KtzSimInstallDevice for each device number. After that DeviceOpen(n)
  * works as on a configured machine.
  *
- * Registry: the lab keeps the machine's state in hostwin's registry (the
- * cards under HKEY_LOCAL_MACHINE\HARDWARE\KTZLAB, the device settings and
- * the service where the library and Windows keep them). With the
+ * Registry: the lab keeps the machine's state in the registry (the cards
+ * under HKEY_LOCAL_MACHINE\SOFTWARE\KTZLAB, the device settings and the
+ * service where the library and Windows keep them). On the host, with the
  * environment variable HOSTWIN_REGISTRY naming a file, that state outlives
  * the process: one process can set up the lab and configure a card, the
- * next opens it.
+ * next opens it. Under Wine the prefix's registry keeps it, and the next
+ * process finds the cards again (with fresh state) and the driver started
+ * at boot.
  *
  * Time: each request to the driver advances the lab's virtual clock by a
  * fixed cost (KtzSimSetRequestCost), so polled operations are deterministic.
@@ -35,7 +62,9 @@
 extern "C" {
 #endif
 
-#if defined(KTZSIM_BUILDING)
+#if defined(KTZSIM_BUILDING) && defined(_WIN32)
+#define KTZSIM_API __declspec(dllexport)
+#elif defined(KTZSIM_BUILDING)
 #define KTZSIM_API __attribute__((visibility("default")))
 #else
 #define KTZSIM_API
@@ -56,6 +85,18 @@ extern "C" {
  * registry unless KTZSIM_KEEP_REGISTRY is given. With the registry kept, the
  * cards recorded in it come back with fresh state and the driver starts
  * again if its service is set to start automatically.
+ *
+ * Under Wine nothing reboots: the driver KTZ3649S stops (its device objects
+ * go; handles still open fail their requests), the lab forgets the state of
+ * every card and clears its trace, faults, clock and time factor; then,
+ * unless KTZSIM_KEEP_REGISTRY is given, the service KTZ3649S is deleted and
+ * the keys of the lab and of the configuration are removed (the cards, the
+ * shared key KTZDAQ with the device settings and MapEntry values, the
+ * service key with its device settings and found devices, the event-log
+ * source), so that the machine is empty and the next installation
+ * registers everything anew. With the registry kept, the driver starts
+ * again if its service starts automatically. The lab service KTZ3649SIM
+ * keeps running. The rest of the prefix's registry is left alone.
  */
 KTZSIM_API void KtzSimReset(unsigned flags);
 
@@ -124,11 +165,23 @@ KTZSIM_API int KtzSimDefaultSettings(int card, KtzSimDeviceSettings *settings);
  * settings writer does, registers the kernel service and its keys as the
  * library's configuration does, and (re)starts the service, which publishes
  * the device and records its base address.
+ *
+ * Under Wine the registration is the library's own code (its key
+ * registration, service creation and restart sequence), run against Wine's
+ * service control manager; the lab then puts the service into the group
+ * "Extended Base", so that it runs in the lab's driver host, and starts it
+ * when the library's restart sequence did not (the sequence ends at its
+ * stop step for a service that does not run: ERROR_SERVICE_NOT_ACTIVE,
+ * reported once on stderr).
  */
 KTZSIM_API int KtzSimInstallDevice(unsigned deviceNumber, int card,
                                    const KtzSimDeviceSettings *settings);
 
-/* Starts or stops the KTZ3649S service through the service control manager. */
+/*
+ * Starts or stops the KTZ3649S service through the service control manager;
+ * under Wine they return once the service runs or has stopped (a start in
+ * a prefix whose driver host is still starting is tried again).
+ */
 KTZSIM_API int KtzSimStartDriver(void);
 KTZSIM_API int KtzSimStopDriver(void);
 /* 1 while the driver runs, else 0. */

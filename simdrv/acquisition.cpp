@@ -9,6 +9,7 @@
 #include "block_access.h"
 #include "driver.h"
 #include "lab.h"
+#include "platform.h"
 
 namespace sim {
 namespace {
@@ -226,13 +227,17 @@ void AcquisitionBlock::Take(Progress &p, const AdcBlock &adc, bool &labTrigger) 
     DmaWrite(buffer_, p.position, value);
     ++p.stored;
 
-    if (--p.toInterrupt == 0) {
+    const bool interrupt = --p.toInterrupt == 0;
+    const bool halfDone = ++p.position == half || p.position == s.count;
+    // The application finds the samples in its buffer when an event wakes it.
+    if (interrupt || halfDone) Publish(p);
+    if (interrupt) {
         p.toInterrupt = s.interruptEvery;
         Signal(kSlotInterrupt);
     }
-    if (++p.position == half || p.position == s.count) Signal(kSlotBufferChange);
+    if (halfDone) Signal(kSlotBufferChange);
     if (mode == kModeAboutTrigger) {
-        if (p.position == s.count) p.position = 0;
+        if (p.position == s.count) p.position = p.published = 0;
         p.ended = p.triggered && --p.postLeft == 0;
     } else {
         p.ended = p.stored == s.count;
@@ -246,7 +251,15 @@ void AcquisitionBlock::Produce(Progress &p, uint64_t due, bool &labTrigger) {
         uint64_t end = std::min(due, p.ticks + kBatch);
         std::lock_guard cardLock(card_.Lock());
         while (p.ticks < end && !p.ended) Take(p, adc, labTrigger);
+        Publish(p);
     }
+}
+
+void AcquisitionBlock::Publish(Progress &p) {
+    if (p.position > p.published)
+        DmaWritten(*read_, p.published * DWORD{sizeof(WORD)},
+                   (p.position - p.published) * DWORD{sizeof(WORD)});
+    p.published = p.position;
 }
 
 // Ticks until the next sample that signals something or ends the run.

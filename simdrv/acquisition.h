@@ -108,6 +108,7 @@ private:
         uint64_t stored = 0;  // samples written into the buffer
         size_t entry = 0;     // scan entry of the next tick
         DWORD position = 0;   // where the next sample goes in the buffer
+        DWORD published = 0;  // samples from here to position await Publish
         DWORD toInterrupt = 0;  // samples until the next interrupt event
         bool triggered = false;
         uint64_t postLeft = 0;  // post-trigger samples still to write (mode 3)
@@ -120,6 +121,9 @@ private:
     void Run();
     void Produce(Progress &p, uint64_t due, bool &labTrigger);
     void Take(Progress &p, const AdcBlock &adc, bool &labTrigger);
+    // Hands the samples written since the last call over to the platform
+    // (DmaWritten): under Wine that copies them into the application's buffer.
+    void Publish(Progress &p);
     uint64_t TicksToNextEvent(const Progress &p) const;
     void Signal(int slot);
     bool Enabled(int slot) const;

@@ -11,6 +11,7 @@
 
 #include "acquisition.h"
 #include "lab.h"
+#include "platform.h"
 
 namespace sim {
 namespace {

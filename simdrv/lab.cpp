@@ -1,7 +1,5 @@
 #include "lab.h"
 
-#include <hostwin.h>
-
 #include <cmath>
 #include <cstdio>
 
@@ -162,15 +160,6 @@ void Lab::Clear() {
 using namespace sim;
 
 extern "C" {
-
-void KtzSimReset(unsigned flags) {
-    // The driver stops before the card state goes, so no device object
-    // outlives the card behind it; with the registry kept, the reboot
-    // starts it again on fresh cards.
-    KtzSimStopDriver();
-    Lab::Get().Clear();
-    HwReboot((flags & KTZSIM_KEEP_REGISTRY) ? FALSE : TRUE);
-}
 
 int KtzSimAddCard(unsigned bus, unsigned slot, unsigned boardId) {
     int index = KtzSimCardCount();

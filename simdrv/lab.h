@@ -17,7 +17,9 @@
 namespace sim {
 
 // Where the machine's cards are recorded (one subkey per card, in order).
-constexpr char kInventoryKey[] = "HARDWARE\\KTZLAB";
+// Not under HARDWARE: Windows keeps that key volatile and refuses the
+// non-volatile subkeys that let a lab outlive the process that set it up.
+constexpr char kInventoryKey[] = "SOFTWARE\\KTZLAB";
 
 class Lab {
 public:

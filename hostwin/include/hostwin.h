@@ -36,7 +36,12 @@ WINBASEAPI VOID WINAPI HwReboot(BOOL clearRegistry);
  * change rewrites it. A missing file starts an empty registry. A damaged
  * file returns ERROR_BADDB: it is neither used nor ever overwritten, every
  * registry call then fails with ERROR_BADDB, and HwRegistryFileError
- * describes the damage, until another file (or NULL) is set.
+ * describes the damage, until another file (or NULL) is set. A file is
+ * damaged too when it names a key beyond Windows's bounds (a name of more
+ * than 256 characters, a key more than 512 levels deep) or is larger than
+ * 4 MiB, or would be when saved; a change that would make the file larger
+ * fails with ERROR_NO_SYSTEM_RESOURCES and leaves registry and file as they
+ * were.
  */
 WINBASEAPI DWORD WINAPI HwSetRegistryFile(LPCSTR path);
 /* The registry file in use, or NULL. */

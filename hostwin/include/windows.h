@@ -167,6 +167,8 @@ typedef LONG_PTR LRESULT;
 #define ERROR_INVALID_INDEX 1413L
 #define ERROR_CONTROL_ID_NOT_FOUND 1421L
 #define ERROR_CANCELLED 1223L
+#define ERROR_DLL_INIT_FAILED 1114L
+#define ERROR_NO_SYSTEM_RESOURCES 1450L
 #define ERROR_TIMEOUT 1460L
 
 /* ---- handles, synchronisation, threads -------------------------------- */

@@ -92,8 +92,6 @@ void FinishOverlapped(LPOVERLAPPED overlapped, DWORD error, DWORD bytes) {
 BOOL Send(HANDLE handle, HW_REQUEST request, LPDWORD bytesOut, LPOVERLAPPED overlapped) {
     auto file = LookupHandleAs<File>(handle, ObjectKind::File);
     if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
-    if (file->overlapped && !overlapped && request.kind == HW_REQUEST_READ)
-        return Fail(ERROR_INVALID_PARAMETER, FALSE);
 
     auto *pending = new Pending;
     pending->request = request;
@@ -274,10 +272,12 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 
 BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
                                 LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
-    if (!LookupHandleAs<File>(hFile, ObjectKind::File)) return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (!lpOverlapped) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    // The file handle matters only for a wait: a completed request is
+    // answered from the OVERLAPPED alone, even after the handle was closed.
     if (lpOverlapped->Internal == STATUS_PENDING) {
         if (!bWait) return Fail(ERROR_IO_INCOMPLETE, FALSE);
+        if (!LookupHandleAs<File>(hFile, ObjectKind::File)) return Fail(ERROR_INVALID_HANDLE, FALSE);
         if (!lpOverlapped->hEvent) return Fail(ERROR_INVALID_PARAMETER, FALSE);
         if (WaitForSingleObject(lpOverlapped->hEvent, INFINITE) != WAIT_OBJECT_0) return FALSE;
     }

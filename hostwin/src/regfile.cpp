@@ -87,8 +87,9 @@ void AppendValue(std::string &out, const Value &v) {
     out += '\n';
 }
 
-void AppendKey(std::string &out, const Key &key, const std::string &path, bool isRoot) {
-    if (key.isVolatile) return;
+// Appends a key's sections, stopping once the text is longer than limit.
+void AppendKey(std::string &out, const Key &key, const std::string &path, bool isRoot, size_t limit) {
+    if (key.isVolatile || out.size() > limit) return;
     // Every key gets a section so that empty keys survive; a root only
     // when it has values of its own.
     if (!isRoot || !key.values.empty()) {
@@ -98,7 +99,7 @@ void AppendKey(std::string &out, const Key &key, const std::string &path, bool i
         for (const Value &v : key.values) AppendValue(out, v);
         out += '\n';
     }
-    for (const auto &[name, sub] : key.subkeys) AppendKey(out, *sub, path + '\\' + name, false);
+    for (const auto &[name, sub] : key.subkeys) AppendKey(out, *sub, path + '\\' + name, false, limit);
 }
 
 // ---- reading -----------------------------------------------------------------
@@ -204,7 +205,11 @@ Value ParseData(const std::string &data) {
     throw ParseError{"unrecognised value data \"" + data + "\""};
 }
 
-Key *Section(const std::string &line, Roots *roots) {
+// The key a section line names, made with the keys above it. *savedBytes
+// counts what the keys made so far take in a saved file at least (their
+// section lines), so that a small file cannot describe a tree too large to
+// save or to hold.
+Key *Section(const std::string &line, Roots *roots, size_t *savedBytes) {
     if (line.size() < 2 || line.back() != ']') throw ParseError{"malformed key section"};
     std::string path = line.substr(1, line.size() - 2);
     size_t slash = path.find('\\');
@@ -214,18 +219,35 @@ Key *Section(const std::string &line, Roots *roots) {
         if (EqualNoCase(rootName, kRootNames[i])) key = (*roots)[i].get();
     }
     if (!key) throw ParseError{"unknown root key \"" + rootName + "\""};
+    // The whole path is checked before any key of it is made.
+    std::vector<std::string> names;
     while (slash != std::string::npos) {
         size_t start = slash + 1;
         slash = path.find('\\', start);
-        std::string name = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (name.empty()) throw ParseError{"empty key name in \"" + path + "\""};
-        KeyPtr &sub = key->subkeys[name];
-        if (!sub) {
-            sub = std::make_shared<Key>();
+        names.push_back(path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+        const std::string &name = names.back();
+        if (name.empty()) throw ParseError{"empty key name in \"" + path.substr(0, 80) + "\""};
+        if (name.size() > kMaxNameLength)
+            throw ParseError{"key name longer than " + std::to_string(kMaxNameLength) + " characters"};
+        if (key->depth + static_cast<int>(names.size()) > kMaxDepth)
+            throw ParseError{"key more than " + std::to_string(kMaxDepth) + " levels deep"};
+    }
+    size_t pathLength = rootName.size();
+    for (const std::string &name : names) {
+        pathLength += 1 + name.size();
+        auto it = key->subkeys.find(name);
+        if (it == key->subkeys.end()) {
+            *savedBytes += pathLength + 4;  // "[path]\n\n"
+            if (*savedBytes > kMaxFileBytes)
+                throw ParseError{"its keys would be saved as more than " +
+                                 std::to_string(kMaxFileBytes) + " bytes"};
+            auto sub = std::make_shared<Key>();
             sub->name = name;
             sub->parent = key;
+            sub->depth = key->depth + 1;
+            it = key->subkeys.emplace(name, std::move(sub)).first;
         }
-        key = sub.get();
+        key = it->second.get();
     }
     return key;
 }
@@ -258,6 +280,37 @@ bool EqualNoCase(const std::string &a, const std::string &b) {
     return true;
 }
 
+Key::~Key() {
+    // Subkeys whose last owner goes are emptied before they go, so that no
+    // destructor runs below another.
+    std::vector<KeyPtr> pending;
+    for (auto &[name, sub] : subkeys) pending.push_back(std::move(sub));
+    subkeys.clear();
+    while (!pending.empty()) {
+        KeyPtr key = std::move(pending.back());
+        pending.pop_back();
+        if (key.use_count() > 1) continue;  // an open handle keeps it (and its subtree)
+        for (auto &[name, sub] : key->subkeys) pending.push_back(std::move(sub));
+        key->subkeys.clear();
+    }
+}
+
+void MarkDeleted(Key &key) {
+    key.deleted = true;
+    key.parent = nullptr;
+    std::vector<KeyPtr> pending;
+    for (auto &[name, sub] : key.subkeys) pending.push_back(std::move(sub));
+    key.subkeys.clear();
+    while (!pending.empty()) {
+        KeyPtr sub = std::move(pending.back());
+        pending.pop_back();
+        sub->deleted = true;
+        sub->parent = nullptr;
+        for (auto &[name, below] : sub->subkeys) pending.push_back(std::move(below));
+        sub->subkeys.clear();
+    }
+}
+
 Value *Key::FindValue(const std::string &valueName) {
     for (Value &v : values) {
         if (EqualNoCase(v.name, valueName)) return &v;
@@ -268,17 +321,21 @@ Value *Key::FindValue(const std::string &valueName) {
 const char *RootName(int index) { return kRootNames[index]; }
 
 Roots NewRoots() {
+    // Where Windows keeps the roots: \REGISTRY\MACHINE\SOFTWARE\Classes,
+    // \REGISTRY\USER\<user>, \REGISTRY\MACHINE and \REGISTRY\USER.
+    static const int depths[kRootCount] = {4, 3, 2, 2};
     Roots roots;
     for (int i = 0; i < kRootCount; ++i) {
         roots[i] = std::make_shared<Key>();
         roots[i]->name = kRootNames[i];
+        roots[i]->depth = depths[i];
     }
     return roots;
 }
 
-std::string Format(const Roots &roots) {
+std::string Format(const Roots &roots, size_t limit) {
     std::string out = "REGEDIT4\n\n";
-    for (int i = 0; i < kRootCount; ++i) AppendKey(out, *roots[i], kRootNames[i], true);
+    for (int i = 0; i < kRootCount; ++i) AppendKey(out, *roots[i], kRootNames[i], true, limit);
     return out;
 }
 
@@ -295,11 +352,12 @@ bool Parse(const std::string &text, Roots *roots, int *line, std::string *what) 
     try {
         if (lines.empty() || Trim(lines[0]) != "REGEDIT4") throw ParseError{"first line is not REGEDIT4"};
         Key *current = nullptr;
+        size_t savedBytes = 0;
         for (i = 1; i < lines.size(); ++i) {
             std::string l = Trim(lines[i]);
             if (l.empty() || l[0] == ';') continue;
             if (l[0] == '[') {
-                current = Section(l, roots);
+                current = Section(l, roots, &savedBytes);
                 continue;
             }
             if (l[0] != '"' && l[0] != '@') throw ParseError{"unrecognised line"};
@@ -348,15 +406,27 @@ LoadResult Load(const std::string &path, Roots *roots, std::string *error) {
         *error = path + ": cannot read: " + std::strerror(errno);
         return LoadResult::Damaged;
     }
+    const std::string bound = std::to_string(kMaxFileBytes) + " bytes, the most a registry file holds";
+    struct stat info {};
+    if (fstat(fileno(f), &info) == 0 && static_cast<unsigned long long>(info.st_size) > kMaxFileBytes) {
+        std::fclose(f);
+        *error = path + ": " + std::to_string(info.st_size) + " bytes, more than " + bound;
+        return LoadResult::Damaged;
+    }
     std::string text;
     char buffer[4096];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() <= kMaxFileBytes)
+        text.append(buffer, n);
     bool failed = std::ferror(f);
     int err = errno;
     std::fclose(f);
     if (failed) {
         *error = path + ": cannot read: " + std::strerror(err);
+        return LoadResult::Damaged;
+    }
+    if (text.size() > kMaxFileBytes) {
+        *error = path + ": more than " + bound;
         return LoadResult::Damaged;
     }
     int line = 0;
@@ -365,14 +435,21 @@ LoadResult Load(const std::string &path, Roots *roots, std::string *error) {
         *error = path + ":" + std::to_string(line) + ": " + what;
         return LoadResult::Damaged;
     }
+    // Every key of a section path gets a section of its own when saved, so
+    // a file can describe a tree that could never be saved again.
+    if (Format(*roots, kMaxFileBytes).size() > kMaxFileBytes) {
+        *error = path + ": it would be saved as more than " + bound;
+        return LoadResult::Damaged;
+    }
     return LoadResult::Loaded;
 }
 
-bool Save(const std::string &path, const Roots &roots) {
-    std::string text = Format(roots);
+SaveResult Save(const std::string &path, const Roots &roots) {
+    std::string text = Format(roots, kMaxFileBytes);
+    if (text.size() > kMaxFileBytes) return SaveResult::TooLarge;
     std::string tmp = path + ".XXXXXX";
     int fd = mkstemp(tmp.data());
-    if (fd < 0) return false;
+    if (fd < 0) return SaveResult::Failed;
     bool ok = fchmod(fd, 0644) == 0;
     for (size_t done = 0; ok && done < text.size();) {
         ssize_t w = write(fd, text.data() + done, text.size() - done);
@@ -383,7 +460,7 @@ bool Save(const std::string &path, const Roots &roots) {
     ok = close(fd) == 0 && ok;
     ok = ok && std::rename(tmp.c_str(), path.c_str()) == 0;
     if (!ok) unlink(tmp.c_str());
-    return ok;
+    return ok ? SaveResult::Saved : SaveResult::Failed;
 }
 
 }  // namespace hostwin::regfile

@@ -14,6 +14,7 @@ namespace {
 
 using regfile::Key;
 using regfile::KeyPtr;
+using regfile::MarkDeleted;
 using regfile::Value;
 
 // Not in our windows.h: asks for whatever the key grants.
@@ -87,23 +88,20 @@ HKEY NewHandle(State &s, KeyPtr key, REGSAM access) {
     return reinterpret_cast<HKEY>(value);
 }
 
-// Splits a subkey path into names: NULL or "" is no names, one trailing
-// backslash is tolerated, a leading one or an empty name is not.
+// Splits a subkey path into names: NULL or "" is no names; a leading
+// backslash is refused, and runs of backslashes separate as one.
 LONG SplitPath(const char *path, std::vector<std::string> *names) {
     names->clear();
     if (!path || !*path) return ERROR_SUCCESS;
-    std::string p(path);
-    if (p[0] == '\\') return ERROR_BAD_PATHNAME;
-    if (p.back() == '\\') p.pop_back();
-    size_t start = 0;
-    for (;;) {
+    if (path[0] == '\\') return ERROR_BAD_PATHNAME;
+    const std::string p(path);
+    for (size_t start = 0; start < p.size();) {
         size_t slash = p.find('\\', start);
-        std::string name = p.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (name.empty()) return ERROR_BAD_PATHNAME;
-        names->push_back(std::move(name));
-        if (slash == std::string::npos) return ERROR_SUCCESS;
+        if (slash == std::string::npos) slash = p.size();
+        if (slash > start) names->push_back(p.substr(start, slash - start));
         start = slash + 1;
     }
+    return ERROR_SUCCESS;
 }
 
 KeyPtr FindSubkey(const Key &key, const std::string &name) {
@@ -114,23 +112,22 @@ KeyPtr FindSubkey(const Key &key, const std::string &name) {
 // Line breaks cannot be written to the file, so names never hold them.
 bool IsStorableName(const char *name) { return !name || !std::strpbrk(name, "\r\n"); }
 
-void MarkDeleted(Key &key) {
-    key.deleted = true;
-    key.parent = nullptr;
-    for (auto &[name, sub] : key.subkeys) MarkDeleted(*sub);
-    key.subkeys.clear();
-}
-
 void EmptyRoot(Key &root) {
     for (auto &[name, sub] : root.subkeys) MarkDeleted(*sub);
     root.subkeys.clear();
     root.values.clear();
 }
 
-// Rewrites the file after a change to key.
+// Rewrites the file after a change to key. A file that would grow past
+// its bound is not written: the registry is full.
 LONG Persist(State &s, const Key &key) {
     if (!s.persisting || key.isVolatile) return ERROR_SUCCESS;
-    return regfile::Save(s.file, s.roots) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+    switch (regfile::Save(s.file, s.roots)) {
+    case regfile::SaveResult::Saved: return ERROR_SUCCESS;
+    case regfile::SaveResult::TooLarge: return ERROR_NO_SYSTEM_RESOURCES;
+    case regfile::SaveResult::Failed: break;
+    }
+    return ERROR_CANTWRITE;
 }
 
 // Finds the existing key at a path below an open key.
@@ -141,6 +138,7 @@ LONG FindLocked(State &s, HKEY hKey, LPCSTR lpSubKey, KeyPtr *found) {
     if (LONG e = SplitPath(lpSubKey, &names); e != ERROR_SUCCESS) return e;
     KeyPtr key = parent.key;
     for (const std::string &name : names) {
+        if (name.size() > regfile::kMaxNameLength) return ERROR_INVALID_PARAMETER;
         key = FindSubkey(*key, name);
         if (!key) return ERROR_FILE_NOT_FOUND;
     }
@@ -165,7 +163,7 @@ void Clear() {
     State &s = TheState();
     std::lock_guard lock(s.mutex);
     for (KeyPtr &root : s.roots) EmptyRoot(*root);
-    if (s.persisting) regfile::Save(s.file, s.roots);
+    if (s.persisting) regfile::Save(s.file, s.roots);  // an empty tree always fits
 }
 
 DWORD SetFile(const char *path) {
@@ -255,6 +253,7 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reser
     *phkResult = nullptr;
     State &s = TheState();
     std::lock_guard lock(s.mutex);
+    // As on Windows, creating a key needs no access through the parent's handle.
     OpenKey parent;
     if (LONG e = ResolveFor(s, hKey, 0, &parent); e != ERROR_SUCCESS) return e;
     std::vector<std::string> names;
@@ -268,21 +267,38 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reser
         if (!sub) break;
         key = std::move(sub);
     }
-    const bool created = i < names.size();
-    if (created) {
-        if (!(parent.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-        for (; i < names.size(); ++i) {
-            auto sub = std::make_shared<Key>();
-            sub->name = names[i];
-            sub->parent = key.get();
-            // Keys below a volatile key are volatile too: the file could not
-            // hold them without their parent.
-            sub->isVolatile = (dwOptions & REG_OPTION_VOLATILE) || key->isVolatile;
-            key->subkeys[names[i]] = sub;
-            key = std::move(sub);
+    // The missing keys are made one level at a time, as Windows does: a
+    // name or a level beyond Windows's bounds fails the call, and the keys
+    // made above it stay.
+    const size_t firstNew = i;
+    Key *top = key.get();
+    LONG refused = ERROR_SUCCESS;
+    for (; i < names.size(); ++i) {
+        if (names[i].size() > regfile::kMaxNameLength || key->depth >= regfile::kMaxDepth) {
+            refused = ERROR_INVALID_PARAMETER;
+            break;
         }
-        if (LONG e = Persist(s, *key); e != ERROR_SUCCESS) return e;
+        auto sub = std::make_shared<Key>();
+        sub->name = names[i];
+        sub->parent = key.get();
+        sub->depth = key->depth + 1;
+        // Keys below a volatile key are volatile too: the file could not
+        // hold them without their parent.
+        sub->isVolatile = (dwOptions & REG_OPTION_VOLATILE) || key->isVolatile;
+        key->subkeys[names[i]] = sub;
+        key = std::move(sub);
     }
+    const bool created = i > firstNew;
+    if (created) {
+        if (LONG e = Persist(s, *key); e != ERROR_SUCCESS) {
+            // Undone: the keys made here go again.
+            auto first = top->subkeys.find(names[firstNew]);
+            MarkDeleted(*first->second);
+            top->subkeys.erase(first);
+            return e;
+        }
+    }
+    if (refused != ERROR_SUCCESS) return refused;
     *phkResult = NewHandle(s, key, MapAccess(samDesired));
     if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
@@ -315,19 +331,33 @@ extern "C" LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Res
                                       CONST BYTE *lpData, DWORD cbData) {
     EnsureBooted();
     if ((!lpData && cbData) || !IsStorableName(lpValueName)) return ERROR_INVALID_PARAMETER;
+    // As on Windows, a string whose size leaves out its terminator gets it
+    // counted when the byte after the data is one: that byte is read.
+    if ((dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ) && cbData &&
+        lpData[cbData - 1] && !lpData[cbData])
+        ++cbData;
     State &s = TheState();
     std::lock_guard lock(s.mutex);
     OpenKey key;
     if (LONG e = ResolveFor(s, hKey, KEY_SET_VALUE, &key); e != ERROR_SUCCESS) return e;
     const std::string name = lpValueName ? lpValueName : "";
     std::vector<BYTE> data(lpData, lpData + cbData);
-    if (Value *old = key.key->FindValue(name)) {
+    Value *old = key.key->FindValue(name);
+    Value undo;
+    if (old) {
+        undo = *old;  // a replaced value keeps its name
         old->type = dwType;
         old->data = std::move(data);
     } else {
         key.key->values.push_back({name, dwType, std::move(data)});
     }
-    return Persist(s, *key.key);
+    LONG e = Persist(s, *key.key);
+    if (e != ERROR_SUCCESS) {
+        // Undone: the registry stays as the file has it.
+        if (old) *old = std::move(undo);
+        else key.key->values.pop_back();
+    }
+    return e;
 }
 
 extern "C" LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,

@@ -3,6 +3,7 @@
 // kernel-driver service whose image names a driver module really loads it
 // (see hostwin_driver.h) and starts and stops it.
 #include "internal.h"
+#include "regfile.h"
 
 #include <hostwin_driver.h>
 
@@ -95,7 +96,7 @@ void DeleteTree(HKEY root, const std::string &path) {
     HKEY key;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
     for (;;) {
-        char name[256];
+        char name[regfile::kMaxNameLength + 1];
         DWORD length = sizeof name;
         if (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
@@ -181,7 +182,7 @@ void StartAutomatic() {
         return;
     std::vector<std::shared_ptr<Service>> found;
     for (DWORD index = 0;; ++index) {
-        char name[256];
+        char name[regfile::kMaxNameLength + 1];
         DWORD length = sizeof name;
         LONG rc = RegEnumKeyExA(root, index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_MORE_DATA) continue;
@@ -330,9 +331,9 @@ BOOL WINAPI StartServiceA(SC_HANDLE hService, DWORD, LPCSTR *) {
         if (!(handle->access & SERVICE_START)) return Fail(ERROR_ACCESS_DENIED, FALSE);
         s = handle->service;
         if (s->forgotten) return Fail(ERROR_SERVICE_DOES_NOT_EXIST, FALSE);
-        if (s->markedForDelete) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
-        if (s->running || s->busy) return Fail(ERROR_SERVICE_ALREADY_RUNNING, FALSE);
         if (s->start == SERVICE_DISABLED) return Fail(ERROR_SERVICE_DISABLED, FALSE);
+        if (s->running || s->busy) return Fail(ERROR_SERVICE_ALREADY_RUNNING, FALSE);
+        if (s->markedForDelete) return Fail(ERROR_SERVICE_MARKED_FOR_DELETE, FALSE);
         s->busy = true;
     }
     DWORD error = LoadDriver(*s);
@@ -352,17 +353,19 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
         if (!handle || handle->manager) return Fail(ERROR_INVALID_HANDLE, FALSE);
         s = handle->service;
         if (s->forgotten) return Fail(ERROR_SERVICE_DOES_NOT_EXIST, FALSE);
-        if (dwControl == SERVICE_CONTROL_INTERROGATE) {
-            FillStatus(*s, lpServiceStatus);
-            return s->running ? TRUE : Fail(ERROR_SERVICE_NOT_ACTIVE, FALSE);
-        }
+        const DWORD needed = dwControl == SERVICE_CONTROL_STOP          ? SERVICE_STOP
+                             : dwControl == SERVICE_CONTROL_INTERROGATE ? SERVICE_INTERROGATE
+                                                                        : 0;
+        if ((handle->access & needed) != needed) return Fail(ERROR_ACCESS_DENIED, FALSE);
+        // A service that is not running takes no control at all; one that is
+        // starting or stopping takes none now.
+        FillStatus(*s, lpServiceStatus);
+        if (!s->running) return Fail(s->busy ? ERROR_SERVICE_CANNOT_ACCEPT_CTRL
+                                             : ERROR_SERVICE_NOT_ACTIVE,
+                                     FALSE);
+        if (s->busy) return Fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL, FALSE);
+        if (dwControl == SERVICE_CONTROL_INTERROGATE) return TRUE;
         if (dwControl != SERVICE_CONTROL_STOP) return Fail(ERROR_INVALID_SERVICE_CONTROL, FALSE);
-        if (!(handle->access & SERVICE_STOP)) return Fail(ERROR_ACCESS_DENIED, FALSE);
-        // A kernel driver that is not running cannot take the stop control.
-        if (!s->running || s->busy) {
-            FillStatus(*s, lpServiceStatus);
-            return Fail(ERROR_INVALID_SERVICE_CONTROL, FALSE);
-        }
         s->busy = true;
     }
     s->unload();

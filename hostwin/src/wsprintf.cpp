@@ -1,166 +1,126 @@
-// wsprintfA: the Win32 user-mode formatter (integers, characters and
-// strings only, output limited to 1024 characters) and lstrlenA.
+// wsprintfA: the Win32 user-mode formatter and lstrlenA.
+//
+// A conversion is %[-][#][0][width][.precision][h|l|w]type with the types
+// c C d i s S u x X; the flags count only in that order, a precision of 0
+// is none, and h and l do not change how an integer is read. The width
+// counts the sign but not the "0x" of '#', and a precision counts the sign
+// too ("%.3d" of -7 is "-07"). Any other type character is printed as it
+// stands, after the width's padding. The output holds at most 1023
+// characters and its terminator; a conversion is cut to fit, and an output
+// that fills it is reported as 1024 characters long.
 #include <windows.h>
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace {
 
-constexpr int kMaxOutput = 1024;
-
-class Output {
-public:
-    explicit Output(char *out) : out_(out) {}
-    bool Full() const { return n_ >= kMaxOutput; }
-    void Put(char c) {
-        if (!Full()) out_[n_++] = c;
-    }
-    void Put(const char *s, int len) {
-        for (int i = 0; i < len; ++i) Put(s[i]);
-    }
-    void Pad(char c, int count) {
-        for (int i = 0; i < count && !Full(); ++i) Put(c);
-    }
-    int Finish() {
-        out_[n_] = '\0';
-        return n_;
-    }
-
-private:
-    char *out_;
-    int n_ = 0;
-};
+constexpr int kLimit = 1023;  // characters before the terminator
 
 struct Conversion {
-    bool left = false;     // '-'
-    bool prefix = false;   // '#'
-    bool zero = false;     // '0'
+    bool left = false;    // '-'
+    bool prefix = false;  // '#'
+    bool zero = false;    // '0'
     int width = 0;
-    int precision = -1;    // none
-    char size = 0;         // 'h', 'l' or 0
+    int precision = 0;    // 0: none
+    char size = 0;        // 'h', 'l', 'w' or 0
     char type = 0;
 };
 
 int ParseNumber(const char *&p) {
     int n = 0;
     while (*p >= '0' && *p <= '9') {
-        n = n * 10 + (*p - '0');
-        if (n > kMaxOutput + 1) n = kMaxOutput + 1;  // already pushes everything past the limit
+        if (n <= kLimit) n = n * 10 + (*p - '0');
         ++p;
     }
     return n;
 }
 
-// Writes body (already holding sign, base prefix and digits: the first
-// prefixLen characters are sign/prefix) padded to the conversion's width.
-void PutPadded(Output &out, const Conversion &conv, const char *body, int len, int prefixLen, bool numeric) {
-    int pad = conv.width > len ? conv.width - len : 0;
-    if (conv.left) {
-        out.Put(body, len);
-        out.Pad(' ', pad);
-    } else if (conv.zero && !(numeric && conv.precision >= 0)) {
-        out.Put(body, prefixLen);
-        out.Pad('0', pad);
-        out.Put(body + prefixLen, len - prefixLen);
-    } else {
-        out.Pad(' ', pad);
-        out.Put(body, len);
-    }
+// Parses what follows '%'; leaves p on the type character.
+Conversion Parse(const char *&p) {
+    Conversion conv;
+    if (*p == '-') conv.left = true, ++p;
+    if (*p == '#') conv.prefix = true, ++p;
+    if (*p == '0') conv.zero = true, ++p;
+    conv.width = ParseNumber(p);
+    if (*p == '.') conv.precision = ParseNumber(++p);
+    if (*p == 'h' || *p == 'l' || *p == 'w') conv.size = *p++;
+    conv.type = *p;
+    if (conv.left) conv.zero = false;
+    return conv;
 }
 
-void PutInteger(Output &out, const Conversion &conv, va_list &ap) {
-    const bool isSigned = conv.type == 'd' || conv.type == 'i';
-    unsigned int raw = va_arg(ap, unsigned int);
-    long long value;
-    if (conv.size == 'h') {
-        value = isSigned ? static_cast<long long>(static_cast<short>(raw)) : static_cast<unsigned short>(raw);
-    } else {
-        value = isSigned ? static_cast<long long>(static_cast<int>(raw)) : raw;
-    }
-    const bool negative = value < 0;
-    unsigned long long magnitude = negative ? -static_cast<unsigned long long>(value) : value;
-
-    const unsigned base = (conv.type == 'x' || conv.type == 'X') ? 16 : 10;
-    const char *digitChars = conv.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-    char digits[24];
-    int nDigits = 0;
-    do {
-        digits[nDigits++] = digitChars[magnitude % base];
-        magnitude /= base;
-    } while (magnitude);
-
-    char body[kMaxOutput + 32];
-    int len = 0;
-    if (negative) body[len++] = '-';
-    if (conv.prefix && base == 16) {
-        body[len++] = '0';
-        body[len++] = conv.type;
-    }
-    const int prefixLen = len;
-    for (int i = nDigits; i < conv.precision; ++i) body[len++] = '0';
-    while (nDigits) body[len++] = digits[--nDigits];
-    PutPadded(out, conv, body, len, prefixLen, true);
+// A string of wide characters as ANSI bytes (characters past Latin-1 as '?').
+std::string Narrow(const uint16_t *text, int limit) {
+    std::string out;
+    for (; *text && static_cast<int>(out.size()) < limit; ++text)
+        out += *text < 0x100 ? static_cast<char>(*text) : '?';
+    return out;
 }
 
-int Format(char *lpOut, const char *fmt, va_list &ap) {
-    Output out(lpOut);
-    const char *p = fmt;
-    while (*p && !out.Full()) {
-        if (*p != '%') {
-            out.Put(*p++);
-            continue;
-        }
-        ++p;
-        Conversion conv;
-        for (;; ++p) {
-            if (*p == '-') {
-                conv.left = true;
-            } else if (*p == '#') {
-                conv.prefix = true;
-            } else if (*p == '0') {
-                conv.zero = true;
-            } else {
-                break;
-            }
-        }
-        conv.width = ParseNumber(p);
-        if (*p == '.') {
-            ++p;
-            conv.precision = ParseNumber(p);
-        }
-        if (*p == 'h' || *p == 'l') conv.size = *p++;
-        conv.type = *p;
-        if (!conv.type) break;
-        ++p;
-        switch (conv.type) {
-        case 'd':
-        case 'i':
-        case 'u':
-        case 'x':
-        case 'X':
-            PutInteger(out, conv, ap);
-            break;
-        case 'c': {
-            char c = static_cast<char>(va_arg(ap, int));
-            PutPadded(out, conv, &c, 1, 0, false);
-            break;
-        }
-        case 's':
-        case 'S': {
-            const char *s = va_arg(ap, const char *);
-            if (!s) s = "(null)";
-            int len = 0;
-            while (s[len] && (conv.precision < 0 || len < conv.precision) && len < kMaxOutput) ++len;
-            PutPadded(out, conv, s, len, 0, false);
-            break;
-        }
-        default:  // "%%" and anything unknown: the character itself
-            out.Put(conv.type);
-            break;
-        }
+// The text of one conversion, cut to room characters.
+std::string Convert(const Conversion &c, va_list &ap, int room) {
+    const int width = c.width < room ? c.width : room;
+    std::string body, lead;  // body: what the precision counts; lead: "0x"
+    int precision = 0;
+    switch (c.type) {
+    case 'c':
+    case 'C': {
+        const bool wide = c.type == 'c' ? c.size == 'l' : c.size != 'h';
+        const unsigned value = va_arg(ap, unsigned);
+        body.assign(1, wide && (value & 0xFFFF) >= 0x100 ? '?' : static_cast<char>(value));
+        precision = 1;
+        break;
     }
-    return out.Finish();
+    case 's':
+    case 'S': {
+        const bool wide = c.type == 's' ? (c.size == 'l' || c.size == 'w') : c.size != 'h' && c.size != 'w';
+        const int limit = c.precision && c.precision < room ? c.precision : room;
+        if (wide) {
+            const auto *text = va_arg(ap, const uint16_t *);
+            body = text ? Narrow(text, limit) : std::string("(null)").substr(0, limit);
+        } else {
+            const char *text = va_arg(ap, const char *);
+            if (!text) text = "(null)";
+            body.assign(text, strnlen(text, limit));
+        }
+        precision = static_cast<int>(body.size());
+        break;
+    }
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'x':
+    case 'X': {
+        const unsigned raw = va_arg(ap, unsigned);
+        const bool negative = (c.type == 'd' || c.type == 'i') && static_cast<int>(raw) < 0;
+        uint32_t magnitude = negative ? 0u - raw : raw;
+        const unsigned base = c.type == 'x' || c.type == 'X' ? 16 : 10;
+        const char *digits = c.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+        do {
+            body.insert(body.begin(), digits[magnitude % base]);
+            magnitude /= base;
+        } while (magnitude);
+        if (negative) body.insert(body.begin(), '-');
+        precision = c.precision > static_cast<int>(body.size()) ? c.precision : static_cast<int>(body.size());
+        if (precision > room) precision = room;
+        if (c.zero && width > precision) precision = width;
+        // Zeros between the sign and the digits, up to the precision.
+        const size_t sign = negative ? 1 : 0;
+        if (static_cast<int>(body.size()) < precision)
+            body.insert(sign, static_cast<size_t>(precision) - body.size(), '0');
+        if (c.prefix && base == 16) lead = c.type == 'X' ? "0X" : "0x";
+        break;
+    }
+    default:  // not a conversion: only the width's padding
+        return std::string(c.left ? 0 : width, ' ');
+    }
+    const std::string pad(width > precision ? width - precision : 0, ' ');
+    std::string out = c.left ? lead + body + pad : pad + lead + body;
+    if (static_cast<int>(out.size()) > room) out.resize(room);
+    return out;
 }
 
 }  // namespace
@@ -177,13 +137,22 @@ extern "C" int WINAPI lstrlenA(LPCSTR lpString) { return lpString ? static_cast<
 
 extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
     if (!lpOut) return 0;
-    if (!lpFmt) {
-        *lpOut = '\0';
-        return 0;
-    }
     va_list ap;
     va_copy(ap, arglist);
-    int n = Format(lpOut, lpFmt, ap);
+    std::string out;
+    for (const char *p = lpFmt ? lpFmt : ""; *p && static_cast<int>(out.size()) < kLimit;) {
+        if (*p != '%' || p[1] == '%') {
+            out += *p;
+            p += *p == '%' ? 2 : 1;
+            continue;
+        }
+        ++p;
+        Conversion conv = Parse(p);
+        out += Convert(conv, ap, kLimit - static_cast<int>(out.size()));
+        // A known type is consumed; any other character is printed next as it stands.
+        if (conv.type && std::strchr("cCdisSuxX", conv.type)) ++p;
+    }
     va_end(ap);
-    return n;
+    std::memcpy(lpOut, out.c_str(), out.size() + 1);
+    return static_cast<int>(out.size()) == kLimit ? kLimit + 1 : static_cast<int>(out.size());
 }

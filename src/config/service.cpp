@@ -128,7 +128,11 @@ DWORD StopDriverService(SC_HANDLE manager, LPCSTR name) {
     return OnService(manager, name, [](SC_HANDLE service) -> DWORD {
         SERVICE_STATUS status{};
         if (ControlService(service, SERVICE_CONTROL_STOP, &status)) return 1;
-        return GetLastError() == ERROR_INVALID_SERVICE_CONTROL ? 1 : 0;
+        // A stop is asked so that the service is not running: a service that
+        // is not running (a driver just created, or stopped) is where the
+        // stop would leave it.
+        const DWORD error = GetLastError();
+        return error == ERROR_INVALID_SERVICE_CONTROL || error == ERROR_SERVICE_NOT_ACTIVE ? 1 : 0;
     });
 }
 

@@ -11,8 +11,9 @@ namespace ktz {
 DWORD RegisterDriverKeys();
 
 // Service-control steps through an open service manager: 1 for success
-// (including "already exists", "already running" and, for stop and delete,
-// ERROR_INVALID_SERVICE_CONTROL), 0 for failure with the last error set.
+// (including "already exists", "already running", for stop and delete
+// ERROR_INVALID_SERVICE_CONTROL, and for stop "not running"), 0 for failure
+// with the last error set.
 DWORD CreateDriverService(SC_HANDLE manager, LPCSTR name);
 DWORD StopDriverService(SC_HANDLE manager, LPCSTR name);
 DWORD StartDriverService(SC_HANDLE manager, LPCSTR name);

@@ -131,7 +131,7 @@ TEST_F(ServiceTest, StepsCountTheHarmlessErrorsAsSuccess) {
     const Row rows[] = {
         {"stop a service that does not exist", ktz::StopDriverService, 0, 0},
         {"create", ktz::CreateDriverService, 1, 0},
-        {"stop a stopped driver (1052)", ktz::StopDriverService, 1, 0},
+        {"stop a driver that is not running (1062)", ktz::StopDriverService, 1, 0},
         {"start", ktz::StartDriverService, 1, 1},
         {"start a running driver (1056)", ktz::StartDriverService, 1, 1},
         {"stop", ktz::StopDriverService, 1, 0},

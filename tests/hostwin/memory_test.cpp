@@ -1,7 +1,6 @@
 // Global memory lock counts, virtual memory and the process heap.
 #include <gtest/gtest.h>
 
-#include <hostwin.h>
 #include <windows.h>
 
 namespace {
@@ -10,13 +9,13 @@ TEST(GlobalMemory, MoveableBlocksCountLocks) {
     HGLOBAL block = GlobalAlloc(GHND, 64);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(GlobalSize(block), 64u);
-    EXPECT_EQ(HwGlobalLockCount(block), 0u);
+    EXPECT_EQ((GlobalFlags(block) & GMEM_LOCKCOUNT), 0u);
     auto *p = static_cast<BYTE *>(GlobalLock(block));
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p[0], 0);  // zero-initialised
     EXPECT_EQ(p[63], 0);
     EXPECT_EQ(GlobalLock(block), p);
-    EXPECT_EQ(HwGlobalLockCount(block), 2u);
+    EXPECT_EQ((GlobalFlags(block) & GMEM_LOCKCOUNT), 2u);
     EXPECT_TRUE(GlobalUnlock(block));  // still locked
     SetLastError(123);
     EXPECT_FALSE(GlobalUnlock(block));  // now unlocked: FALSE with NO_ERROR
@@ -32,7 +31,7 @@ TEST(GlobalMemory, FixedBlockHandleIsItsAddress) {
     HGLOBAL block = GlobalAlloc(GPTR, 16);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(GlobalLock(block), block);
-    EXPECT_EQ(HwGlobalLockCount(block), 0u);
+    EXPECT_EQ((GlobalFlags(block) & GMEM_LOCKCOUNT), 0u);
     EXPECT_EQ(GlobalFree(block), nullptr);
     EXPECT_EQ(GlobalFree(block), block);  // a second free fails and returns the handle
 }

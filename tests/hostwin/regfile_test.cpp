@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -75,7 +76,9 @@ TEST_F(RegFileTest, WritesRegeditText) {
     Set(key, "Data", REG_BINARY, bytes);
     Set(key, "Multi", REG_MULTI_SZ, std::string("a\0b\0\0", 5));
     Set(key, "Short", REG_DWORD, std::string("\1\2", 2));
-    Set(key, "Bare", REG_SZ, "ab");
+    // Unterminated, with no terminator after it either.
+    ASSERT_EQ(RegSetValueExA(key, "Bare", 0, REG_SZ, reinterpret_cast<const BYTE *>("abX"), 2),
+              ERROR_SUCCESS);
     RegCloseKey(key);
     RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Ktz\\Empty"));
     RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Ktz\\Temp", REG_OPTION_VOLATILE));
@@ -180,12 +183,20 @@ TEST_F(RegFileTest, ReadsWhatRegeditAccepts) {
     EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, "Software\\A", "S"), std::string("1:x\0", 4));
 }
 
+// A REGEDIT4 path of levels keys named name below a root.
+std::string Section(const char *root, int levels, const std::string &name) {
+    std::string path = root;
+    for (int i = 0; i < levels; ++i) path += "\\" + name;
+    return "[" + path + "]\n";
+}
+
 TEST_F(RegFileTest, DamagedFilesAreRefusedAndLeftAlone) {
     struct Case {
-        const char *text;
+        std::string text;
         int line;
         const char *what;
     };
+    const std::string longName(257, 'n');
     const Case cases[] = {
         {"", 1, "REGEDIT4"},
         {"Windows Registry Editor Version 5.00\n\n", 1, "REGEDIT4"},
@@ -199,9 +210,17 @@ TEST_F(RegFileTest, DamagedFilesAreRefusedAndLeftAlone) {
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=dword:123456789\n", 3, "dword"},
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"a\"=float:1\n", 3, "value data"},
         {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\ngarbage\n", 3, "unrecognised"},
+        // Windows's bounds: names, depth (HKEY_LOCAL_MACHINE is 2 levels deep,
+        // HKEY_CURRENT_USER 3), and a tree that could not be saved again.
+        {"REGEDIT4\n" + Section("HKEY_LOCAL_MACHINE", 1, longName), 2, "longer than 256"},
+        {"REGEDIT4\n" + Section("HKEY_LOCAL_MACHINE", 511, "a"), 2, "512 levels"},
+        {"REGEDIT4\n" + Section("HKEY_CURRENT_USER", 510, "a"), 2, "512 levels"},
+        {"REGEDIT4\n" + Section("HKEY_LOCAL_MACHINE", 300000, "a"), 2, "512 levels"},
+        {"REGEDIT4\n" + Section("HKEY_LOCAL_MACHINE", 400, std::string(256, 'n')), 2,
+         "would be saved as more than 4194304 bytes"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(c.text.substr(0, 80));
         const std::string path = Path("bad.reg");
         Write(path, c.text);
         ASSERT_EQ(HwSetRegistryFile(path.c_str()), DWORD(ERROR_BADDB));
@@ -226,6 +245,67 @@ TEST_F(RegFileTest, DamagedFilesAreRefusedAndLeftAlone) {
         HwReboot(TRUE);
         EXPECT_EQ(Read(path), c.text);
     }
+}
+
+// The bounds of the loader are the bounds of the API.
+TEST_F(RegFileTest, TheDeepestAndLongestKeysLoad) {
+    const std::string longest(256, 'n');
+    Write(Path("edge.reg"), "REGEDIT4\n" + Section("HKEY_LOCAL_MACHINE", 510, "d") +
+                                Section("HKEY_LOCAL_MACHINE", 1, longest));
+    ASSERT_EQ(HwSetRegistryFile(Path("edge.reg").c_str()), DWORD(ERROR_SUCCESS)) << HwRegistryFileError();
+    std::string deepest = "d";
+    for (int i = 1; i < 510; ++i) deepest += "\\d";
+    HKEY key = nullptr, sub = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, deepest.c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCreateKeyExA(key, "d", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+              ERROR_INVALID_PARAMETER);
+    RegCloseKey(key);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, longest.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// A file larger than the bound is refused unread; a change that would make
+// the file larger fails, is undone and leaves the file as it was.
+TEST_F(RegFileTest, TheFileIsBoundedInSize) {
+    const std::string big = Path("big.reg");
+    Write(big, "REGEDIT4\n");
+    std::filesystem::resize_file(big, (4 << 20) + 1);
+    EXPECT_EQ(HwSetRegistryFile(big.c_str()), DWORD(ERROR_BADDB));
+    EXPECT_NE(std::string(HwRegistryFileError()).find("4194305 bytes, more than 4194304"),
+              std::string::npos)
+        << HwRegistryFileError();
+    EXPECT_EQ(std::filesystem::file_size(big), (4u << 20) + 1);
+
+    ASSERT_EQ(HwSetRegistryFile(Path("a.reg").c_str()), DWORD(ERROR_SUCCESS));
+    HKEY key = Create(HKEY_LOCAL_MACHINE, "Software\\Full");
+    const std::string before = Read(Path("a.reg"));
+    std::string path = "P";
+    for (int i = 0; i < 400; ++i) path += "\\" + std::string(256, 'n');
+    const std::vector<BYTE> data(2 << 20);
+    struct Change {
+        const char *what;
+        std::function<LONG()> make;
+        std::function<bool()> there;
+    };
+    const Change changes[] = {
+        {"a value of 2 MiB",
+         [&] { return RegSetValueExA(key, "Big", 0, REG_BINARY, data.data(), DWORD(data.size())); },
+         [&] { return Get(HKEY_LOCAL_MACHINE, "Software\\Full", "Big") != "missing"; }},
+        {"400 levels of long names",
+         [&] {
+             HKEY sub = nullptr;
+             LONG rc = RegCreateKeyExA(key, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+             if (sub) RegCloseKey(sub);
+             return rc;
+         },
+         [&] { return Get(HKEY_LOCAL_MACHINE, "Software\\Full\\P", "") != "missing key"; }},
+    };
+    for (const Change &c : changes) {
+        EXPECT_EQ(c.make(), ERROR_NO_SYSTEM_RESOURCES) << c.what;
+        EXPECT_FALSE(c.there()) << c.what;
+        EXPECT_EQ(Read(Path("a.reg")), before) << c.what;
+    }
+    RegCloseKey(key);
 }
 
 TEST_F(RegFileTest, ReplacingTheRegistryInvalidatesOldKeys) {

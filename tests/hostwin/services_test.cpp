@@ -1,24 +1,18 @@
-// The service control manager: the service database in the registry, and
-// kernel-driver services that really load and unload their driver module.
+// The service control manager with a kernel-driver service: its registry
+// key, the life cycle with Win32's error codes, and a driver that really
+// loads (its device appears) and unloads (its device goes).
 #include <gtest/gtest.h>
 
-#include <hostwin.h>
 #include <windows.h>
 
-#include "test_driver.h"
+#include <functional>
+
+#include "test_platform.h"
 
 namespace {
 
-constexpr char kKey[] = "SYSTEM\\CurrentControlSet\\Services\\HWTESTDRV";
-
-SC_HANDLE Manager() { return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
-
-SC_HANDLE Create(SC_HANDLE manager, const char *image = "C:\\WINDOWS\\system32\\drivers\\HWTESTDRV.SYS",
-                 DWORD start = SERVICE_DEMAND_START) {
-    return CreateServiceA(manager, "HWTESTDRV", "Hostwin test driver", SERVICE_ALL_ACCESS,
-                          SERVICE_KERNEL_DRIVER, start, SERVICE_ERROR_NORMAL, image, nullptr,
-                          nullptr, nullptr, nullptr, nullptr);
-}
+using hwtest::kTestService;
+using hwtest::kTestServiceKey;
 
 bool KeyExists(const char *path) {
     HKEY key;
@@ -27,124 +21,156 @@ bool KeyExists(const char *path) {
     return true;
 }
 
+bool DeviceExists() {
+    HANDLE file =
+        CreateFileA("\\\\.\\HWTEST", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
 class Services : public ::testing::Test {
 protected:
-    void SetUp() override { HwReboot(TRUE); }
-    void TearDown() override { HwReboot(TRUE); }
+    void SetUp() override {
+        hwtest::RemoveTestService();
+        manager_ = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        ASSERT_NE(manager_, nullptr);
+    }
+    void TearDown() override {
+        CloseServiceHandle(manager_);
+        hwtest::RemoveTestService();
+    }
+    SC_HANDLE manager_ = nullptr;
 };
 
 TEST_F(Services, LifecycleWithTheWin32ErrorCodes) {
-    SC_HANDLE manager = Manager();
-    ASSERT_NE(manager, nullptr);
-    SC_HANDLE service = Create(manager);
-    ASSERT_NE(service, nullptr);
-    EXPECT_TRUE(KeyExists(kKey));
-
-    EXPECT_EQ(Create(manager), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_EXISTS));
+    SC_HANDLE service = hwtest::CreateTestService(manager_, hwtest::TestDriverImage());
+    ASSERT_NE(service, nullptr) << GetLastError();
+    EXPECT_TRUE(KeyExists(kTestServiceKey));
 
     SERVICE_STATUS status{};
-    // Not running: the stop control is not accepted.
-    EXPECT_FALSE(ControlService(service, SERVICE_CONTROL_STOP, &status));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_SERVICE_CONTROL));
+    auto create = [&] { return hwtest::CreateTestService(manager_, "x.sys") != nullptr; };
+    auto stop = [&] { return ControlService(service, SERVICE_CONTROL_STOP, &status) != FALSE; };
+    auto interrogate = [&] {
+        return ControlService(service, SERVICE_CONTROL_INTERROGATE, &status) != FALSE;
+    };
+    auto pause = [&] { return ControlService(service, SERVICE_CONTROL_PAUSE, &status) != FALSE; };
+    auto start = [&] { return StartServiceA(service, 0, nullptr) != FALSE; };
+    auto remove = [&] { return DeleteService(service) != FALSE; };
+    struct Step {
+        const char *what;
+        std::function<bool()> call;
+        DWORD error;  // 0: succeeds
+        bool running, device;  // afterwards
+    };
+    const Step steps[] = {
+        {"create an existing service", create, ERROR_SERVICE_EXISTS, false, false},
+        {"stop a stopped driver", stop, ERROR_SERVICE_NOT_ACTIVE, false, false},
+        {"interrogate a stopped driver", interrogate, ERROR_SERVICE_NOT_ACTIVE, false, false},
+        {"pause a stopped driver", pause, ERROR_SERVICE_NOT_ACTIVE, false, false},
+        {"start", start, 0, true, true},
+        {"start a running driver", start, ERROR_SERVICE_ALREADY_RUNNING, true, true},
+        {"interrogate a running driver", interrogate, 0, true, true},
+        {"pause a running driver", pause, ERROR_INVALID_SERVICE_CONTROL, true, true},
+        {"delete a running driver", remove, 0, true, true},
+        {"delete a service marked for deletion", remove, ERROR_SERVICE_MARKED_FOR_DELETE, true,
+         true},
+        {"create a service marked for deletion", create, ERROR_SERVICE_MARKED_FOR_DELETE, true,
+         true},
+        {"start a running driver marked for deletion", start, ERROR_SERVICE_ALREADY_RUNNING,
+         true, true},
+        {"stop", stop, 0, false, false},
+        {"stop a stopped driver marked for deletion", stop, ERROR_SERVICE_NOT_ACTIVE, false,
+         false},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        SetLastError(0);
+        EXPECT_EQ(step.call(), step.error == 0);
+        if (step.error) {
+            EXPECT_EQ(GetLastError(), step.error);
+        }
+        ASSERT_TRUE(QueryServiceStatus(service, &status));
+        EXPECT_EQ(status.dwCurrentState,
+                  static_cast<DWORD>(step.running ? SERVICE_RUNNING : SERVICE_STOPPED));
+        // A running kernel driver takes the stop control (Wine's driver host
+        // also takes the shutdown control, which Windows's drivers do not).
+        EXPECT_EQ(status.dwControlsAccepted & SERVICE_ACCEPT_STOP,
+                  static_cast<DWORD>(step.running ? SERVICE_ACCEPT_STOP : 0));
+        EXPECT_EQ(DeviceExists(), step.device);
+    }
 
-    int entries = HwTestEntries();
-    ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
-    EXPECT_EQ(HwTestEntries(), entries + 1);
-    EXPECT_FALSE(StartServiceA(service, 0, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_ALREADY_RUNNING));
-    ASSERT_TRUE(QueryServiceStatus(service, &status));
-    EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    // Windows refuses to start a service marked for deletion.
+    SetLastError(0);
+    const BOOL started = StartServiceA(service, 0, nullptr);
+    if (hwtest::OnWine()) {
+        hwtest::WineDeparts("Wine starts a service marked for deletion; Windows refuses with "
+                            "ERROR_SERVICE_MARKED_FOR_DELETE");
+        EXPECT_TRUE(started);
+        EXPECT_TRUE(stop());
+    } else {
+        EXPECT_FALSE(started);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));
+    }
 
-    int unloads = HwTestUnloads();
-    ASSERT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
-    EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-    EXPECT_EQ(HwTestUnloads(), unloads + 1);
-
-    ASSERT_TRUE(DeleteService(service));
-    EXPECT_FALSE(DeleteService(service));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));
-    EXPECT_FALSE(StartServiceA(service, 0, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));
     // The service and its key go with the last handle.
-    EXPECT_TRUE(KeyExists(kKey));
+    EXPECT_TRUE(KeyExists(kTestServiceKey));
     CloseServiceHandle(service);
-    EXPECT_FALSE(KeyExists(kKey));
-    EXPECT_EQ(OpenServiceA(manager, "HWTESTDRV", SERVICE_ALL_ACCESS), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
-    CloseServiceHandle(manager);
+    EXPECT_TRUE(hwtest::TestServiceGone());
+    EXPECT_FALSE(KeyExists(kTestServiceKey));
 }
 
 TEST_F(Services, CreateWritesTheServiceKey) {
-    SC_HANDLE manager = Manager();
-    SC_HANDLE service = Create(manager);
+    const std::string image = hwtest::TestDriverImage();
+    SC_HANDLE service = hwtest::CreateTestService(manager_, image, SERVICE_AUTO_START);
     ASSERT_NE(service, nullptr);
     HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key), ERROR_SUCCESS);
-    DWORD value = 0, size = sizeof value, type = 0;
-    ASSERT_EQ(RegQueryValueExA(key, "Type", nullptr, &type, reinterpret_cast<BYTE *>(&value), &size),
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestServiceKey, 0, KEY_READ, &key),
               ERROR_SUCCESS);
-    EXPECT_EQ(value, static_cast<DWORD>(SERVICE_KERNEL_DRIVER));
-    size = sizeof value;
-    RegQueryValueExA(key, "Start", nullptr, &type, reinterpret_cast<BYTE *>(&value), &size);
-    EXPECT_EQ(value, static_cast<DWORD>(SERVICE_DEMAND_START));
-    char image[MAX_PATH] = {};
-    size = sizeof image;
-    ASSERT_EQ(RegQueryValueExA(key, "ImagePath", nullptr, &type, reinterpret_cast<BYTE *>(image),
+    for (auto [name, expected] : {std::pair{"Type", SERVICE_KERNEL_DRIVER},
+                                  std::pair{"Start", SERVICE_AUTO_START},
+                                  std::pair{"ErrorControl", SERVICE_ERROR_NORMAL}}) {
+        DWORD value = 0, size = sizeof value, type = 0;
+        ASSERT_EQ(RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(&value),
+                                   &size),
+                  ERROR_SUCCESS)
+            << name;
+        EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD)) << name;
+        EXPECT_EQ(value, static_cast<DWORD>(expected)) << name;
+    }
+    char text[MAX_PATH] = {};
+    DWORD size = sizeof text, type = 0;
+    ASSERT_EQ(RegQueryValueExA(key, "ImagePath", nullptr, &type, reinterpret_cast<BYTE *>(text),
                                &size),
               ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
-    EXPECT_STREQ(image, "C:\\WINDOWS\\system32\\drivers\\HWTESTDRV.SYS");
+    if (hwtest::OnWine()) {
+        hwtest::WineDeparts("Wine stores a service's ImagePath as REG_SZ; Windows as REG_EXPAND_SZ");
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    } else {
+        EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+    }
+    EXPECT_EQ(text, image);
     RegCloseKey(key);
     CloseServiceHandle(service);
-    CloseServiceHandle(manager);
 }
 
-TEST_F(Services, MissingDriverModuleFailsTheStart) {
-    SC_HANDLE manager = Manager();
-    SC_HANDLE service = Create(manager, "C:\\WINDOWS\\system32\\drivers\\NOSUCHDRV.SYS");
+TEST_F(Services, MissingDriverImageFailsTheStart) {
+    std::string image = hwtest::TestDriverImage();
+    image.replace(image.rfind("HWTESTDRV"), 9, "NOSUCHDRV");
+    SC_HANDLE service = hwtest::CreateTestService(manager_, image);
     ASSERT_NE(service, nullptr);
     EXPECT_FALSE(StartServiceA(service, 0, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-}
-
-TEST_F(Services, AutomaticDriversStartWhenTheHostBoots) {
-    SC_HANDLE manager = Manager();
-    CloseServiceHandle(Create(manager, "C:\\WINDOWS\\system32\\drivers\\HWTESTDRV.SYS",
-                              SERVICE_AUTO_START));
-    CloseServiceHandle(manager);
-    int entries = HwTestEntries();
-    HwReboot(FALSE);  // the service database is read from the registry again
-    EXPECT_EQ(HwTestEntries(), entries + 1);
-    manager = Manager();
-    SC_HANDLE service = OpenServiceA(manager, "HWTESTDRV", SERVICE_ALL_ACCESS);
-    ASSERT_NE(service, nullptr);
+    if (hwtest::OnWine()) {
+        hwtest::WineDeparts("Wine's driver host reports a missing driver image as "
+                            "ERROR_DLL_INIT_FAILED; Windows as ERROR_FILE_NOT_FOUND");
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+    } else {
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    }
     SERVICE_STATUS status{};
     ASSERT_TRUE(QueryServiceStatus(service, &status));
-    EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     CloseServiceHandle(service);
-    CloseServiceHandle(manager);
 }
 
 }  // namespace
-
-DWORD StartTestDriver() {
-    SC_HANDLE manager = Manager();
-    SC_HANDLE service = Create(manager);
-    if (!service) service = OpenServiceA(manager, "HWTESTDRV", SERVICE_ALL_ACCESS);
-    DWORD error = StartServiceA(service, 0, nullptr) ? 0 : GetLastError();
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-    return error;
-}
-
-void StopTestDriver() {
-    SC_HANDLE manager = Manager();
-    SC_HANDLE service = OpenServiceA(manager, "HWTESTDRV", SERVICE_ALL_ACCESS);
-    SERVICE_STATUS status;
-    ControlService(service, SERVICE_CONTROL_STOP, &status);
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-}

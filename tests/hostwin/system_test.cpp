@@ -1,39 +1,32 @@
-// System information and module handles.
+// System information: the version and the Windows directory's size rules.
 #include <gtest/gtest.h>
 
-#include <hostwin.h>
 #include <windows.h>
+
+#include <cstring>
 
 namespace {
 
-TEST(System, VersionIsSettable) {
-    HwSetVersion(VER_PLATFORM_WIN32_NT, 5, 0, 2195);
+TEST(System, VersionNeedsTheWholeRecord) {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof info;
     ASSERT_TRUE(GetVersionExA(&info));
     EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
-    EXPECT_EQ(info.dwMajorVersion, 5u);
-    EXPECT_EQ(info.dwBuildNumber, 2195u);
     info.dwOSVersionInfoSize = 4;
     EXPECT_FALSE(GetVersionExA(&info));
-    HwSetVersion(VER_PLATFORM_WIN32_NT, 6, 1, 7601);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
 }
 
+// The length on success; the size needed, terminator included, when the buffer is too small.
 TEST(System, WindowsDirectoryReportsTheSizeNeeded) {
-    HwSetWindowsDirectory("D:\\WINNT");
     char buffer[MAX_PATH];
-    EXPECT_EQ(GetWindowsDirectoryA(buffer, sizeof buffer), 8u);
-    EXPECT_STREQ(buffer, "D:\\WINNT");
-    EXPECT_EQ(GetWindowsDirectoryA(buffer, 8), 9u);  // too small: length + terminator
-    HwSetWindowsDirectory("C:\\WINDOWS");
-}
-
-TEST(System, ModulesHaveStableHandles) {
-    HINSTANCE a = HwRegisterModule("Test.dll");
-    EXPECT_EQ(HwRegisterModule("TEST.DLL"), a);
-    EXPECT_NE(HwRegisterModule("Other.dll"), a);
-    EXPECT_STREQ(HwModuleName(a), "Test.dll");
-    EXPECT_EQ(HwModuleName(nullptr), nullptr);
+    UINT length = GetWindowsDirectoryA(buffer, sizeof buffer);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(strlen(buffer), length);
+    char small[MAX_PATH];
+    memset(small, '#', sizeof small);
+    EXPECT_EQ(GetWindowsDirectoryA(small, length), length + 1);
+    EXPECT_EQ(GetWindowsDirectoryA(nullptr, 0), length + 1);
 }
 
 }  // namespace
