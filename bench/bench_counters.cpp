@@ -6,7 +6,6 @@
 #include <ktz3649.h>
 #include <ktz3649sim.h>
 
-#include <core/device.h>
 #include <core/registers.h>
 
 #include "bench_lab.h"
@@ -18,7 +17,7 @@ namespace {
 void BM_GateStatusRead(benchmark::State &state) {
     bench::Lab lab;
     KtzSimSetCounterRate(0, 2, 1e6);
-    const auto &device = *ktz::FindOpenDevice(lab.handle);
+    const auto &device = bench::Record(lab.handle);
     float frequency;
     CounterFreqStart(lab.handle, 2, 0, 0);
     CounterFreqRead(lab.handle, 2, &frequency);  // starts the gate and a thread

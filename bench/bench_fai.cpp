@@ -9,7 +9,6 @@
 #include <ktz3649.h>
 #include <ktz3649sim.h>
 
-#include <core/device.h>
 
 #include <chrono>
 #include <cstdio>
@@ -39,7 +38,7 @@ struct FinishedBuffer : bench::Lab {
         std::mt19937 random(1);
         for (DWORD i = 0; i < kSamples; ++i) words[i] = static_cast<WORD>(random());
         GlobalUnlock(buffer);
-        device = ktz::FindOpenDevice(handle);
+        device = &bench::Record(handle);
     }
     ~FinishedBuffer() {
         DeviceClose(&handle);
@@ -128,7 +127,7 @@ void BM_Engine1MSps(benchmark::State &state) {
             state.SkipWithError("start failed");
             break;
         }
-        HANDLE read = ktz::FindOpenDevice(lab.handle)->fai.faiReadRequest.hEvent;
+        HANDLE read = bench::Record(lab.handle).fai.faiReadRequest.hEvent;
         WaitForSingleObject(read, INFINITE);
         wall += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() -
                                                          begin).count();

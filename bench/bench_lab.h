@@ -5,7 +5,14 @@
 #include <ktz3649.h>
 #include <ktz3649sim.h>
 
+#include <core/device.h>
+
 namespace bench {
+
+// The device record behind a handle: a handle is the record's address.
+inline ktz::DeviceRecord &Record(KTZHANDLE handle) {
+    return *reinterpret_cast<ktz::DeviceRecord *>(handle);
+}
 
 struct Lab {
     Lab() {

@@ -5,7 +5,6 @@
 #include <ktz3649.h>
 #include <ktz3649sim.h>
 
-#include <core/device.h>
 #include <core/registers.h>
 
 #include "bench_lab.h"
@@ -16,7 +15,7 @@ using bench::Lab;
 
 void BM_CardReadWord(benchmark::State &state) {
     Lab lab;
-    const auto &device = *ktz::FindOpenDevice(lab.handle);
+    const auto &device = bench::Record(lab.handle);
     for (auto _ : state) benchmark::DoNotOptimize(ktz::CardReadWord(device, 8));
     state.SetItemsProcessed(state.iterations());
 }
@@ -33,7 +32,7 @@ BENCHMARK(BM_ReadPortWord);
 void BM_CardReadWordTraced(benchmark::State &state) {
     Lab lab;
     KtzSimTraceEnable(1);
-    const auto &device = *ktz::FindOpenDevice(lab.handle);
+    const auto &device = bench::Record(lab.handle);
     for (auto _ : state) {
         benchmark::DoNotOptimize(ktz::CardReadWord(device, 8));
         if (KtzSimTraceCount() > 100000) KtzSimTraceClear();

@@ -11,7 +11,9 @@
 
 namespace sim {
 
-// Offsets 0 to 63 answer; the card decodes nothing beyond.
+// Offsets 0 to 63 answer; the card decodes nothing beyond. The blocks
+// define their registers and bits themselves, apart from the library's map
+// on purpose: the card model is an independent check of the library.
 constexpr WORD kRegisterWindow = 64;
 
 class Card;

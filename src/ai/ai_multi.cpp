@@ -3,16 +3,15 @@
 // call and converted in scan order while the card steps its multiplexer.
 #include <ktz3649.h>
 
-#include "ai/ai_convert.h"
+#include "ai/ai.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
 
-namespace ktz {
+namespace ktz::ai {
 namespace {
 
-constexpr WORD kRegScanStart = 4;
-constexpr WORD kRegScanStop = 5;
 constexpr WORD kSettleAfterConfig = 10;
 
 // Channels 0 to 15, a differential channel passing over the next one.
@@ -39,7 +38,7 @@ bool IsPassedOver(const DeviceRecord &device, WORD channel) {
 // run at the pair's even channel); 0 or the error.
 DWORD CheckRun(const DeviceRecord &device, WORD channels, WORD &start) {
     if (channels == 0 || start >= kAiChannels || channels > LogicalChannelCount(device))
-        return DeviceError(device, ErrInvalidChannel);
+        return DeviceError(device, KtzErrInvalidChannel);
     if (IsPassedOver(device, start)) --start;
     return kSuccess;
 }
@@ -68,62 +67,76 @@ DWORD ScanRun(DeviceRecord &device, WORD channels, WORD start, WORD triggerMode,
 
 }  // namespace
 
-}  // namespace ktz
-
-using namespace ktz;
-
-extern "C" {
-
-DWORD WINAPI MAIConfig(KTZHANDLE handle, WORD channels, WORD startChannel, WORD *gainCodes) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!gainCodes) return DeviceError(*device, ErrInvalidParameter);
+DWORD ConfigureRun(DeviceRecord &device, WORD channels, WORD startChannel,
+                   const WORD *gainCodes) {
+    if (!gainCodes) return DeviceError(device, KtzErrInvalidParameter);
     WORD start = startChannel;
-    if (DWORD rc = CheckRun(*device, channels, start)) return rc;
+    if (DWORD rc = CheckRun(device, channels, start)) return rc;
 
     DWORD length = channels;
     DWORD gain = 0;
     WORD channel = start;
     for (DWORD position = 0; position < length; ++position) {
         channel = RunChannel(start, position);
-        if (IsPassedOver(*device, channel)) {
+        if (IsPassedOver(device, channel)) {
             ++length;
-        } else if (DWORD rc = AiConfigure(*device, channel, gainCodes[gain++])) {
+        } else if (DWORD rc = Configure(device, channel, gainCodes[gain++])) {
             return rc;
         }
-        if (device->ai.aiSettleCount < kSettleAfterConfig)
-            device->ai.aiSettleCount = kSettleAfterConfig;
+        if (device.ai.aiSettleCount < kSettleAfterConfig)
+            device.ai.aiSettleCount = kSettleAfterConfig;
     }
     // A run that ends on a pair stops on the pair's odd channel.
-    WORD stop = IsDifferential(*device, channel) ? static_cast<WORD>(channel + 1) : channel;
-    CardWriteByte(*device, kRegScanStart, static_cast<BYTE>(start));
-    CardWriteByte(*device, kRegScanStop, static_cast<BYTE>(stop));
-    device->ai.maiScanPosition = 0;
+    WORD stop = IsDifferential(device, channel) ? static_cast<WORD>(channel + 1) : channel;
+    CardWriteByte(device, card::kAdScanStart, static_cast<BYTE>(start));
+    CardWriteByte(device, card::kAdScanStop, static_cast<BYTE>(stop));
+    device.ai.maiScanPosition = 0;
     return kSuccess;
+}
+
+DWORD ScanCodes(DeviceRecord &device, WORD channels, WORD startChannel, WORD triggerMode,
+                WORD *readings) {
+    WORD start = startChannel;
+    if (DWORD rc = CheckRun(device, channels, start)) return rc;
+    if (!readings) return DeviceError(device, KtzErrInvalidParameter);
+    return ScanRun(device, channels, start, triggerMode, [&](WORD channel, DWORD index) {
+        return BinaryIn(device, channel, triggerMode, &readings[index]);
+    });
+}
+
+DWORD ScanVolts(DeviceRecord &device, WORD channels, WORD startChannel,
+                const WORD *gainCodes, WORD triggerMode, FLOAT *voltages) {
+    if (!gainCodes || !voltages) return DeviceError(device, KtzErrInvalidParameter);
+    WORD start = startChannel;
+    if (DWORD rc = CheckRun(device, channels, start)) return rc;
+    return ScanRun(device, channels, start, triggerMode, [&](WORD channel, DWORD index) {
+        return VoltageIn(device, channel, gainCodes[index], triggerMode, &voltages[index]);
+    });
+}
+
+}  // namespace ktz::ai
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI MAIConfig(KTZHANDLE handle, WORD channels, WORD startChannel, WORD *gainCodes) {
+    DeviceUse device(handle);
+    return device ? ai::ConfigureRun(*device, channels, startChannel, gainCodes) : device.Refusal();
 }
 
 DWORD WINAPI MAIBinaryIn(KTZHANDLE handle, WORD channels, WORD startChannel, WORD triggerMode,
                          WORD *readings) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    WORD start = startChannel;
-    if (DWORD rc = CheckRun(*device, channels, start)) return rc;
-    if (!readings) return DeviceError(*device, ErrInvalidParameter);
-    return ScanRun(*device, channels, start, triggerMode, [&](WORD channel, DWORD index) {
-        return AiBinaryIn(*device, channel, triggerMode, &readings[index]);
-    });
+    DeviceUse device(handle);
+    return device ? ai::ScanCodes(*device, channels, startChannel, triggerMode, readings)
+                  : device.Refusal();
 }
 
 DWORD WINAPI MAIVoltageIn(KTZHANDLE handle, WORD channels, WORD startChannel, WORD *gainCodes,
                           WORD triggerMode, FLOAT *voltages) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!gainCodes || !voltages) return DeviceError(*device, ErrInvalidParameter);
-    WORD start = startChannel;
-    if (DWORD rc = CheckRun(*device, channels, start)) return rc;
-    return ScanRun(*device, channels, start, triggerMode, [&](WORD channel, DWORD index) {
-        return AiVoltageIn(*device, channel, gainCodes[index], triggerMode, &voltages[index]);
-    });
+    DeviceUse device(handle);
+    return device ? ai::ScanVolts(*device, channels, startChannel, gainCodes, triggerMode, voltages)
+                  : device.Refusal();
 }
 
 }  // extern "C"

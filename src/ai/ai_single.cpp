@@ -5,8 +5,8 @@
 
 #include <ktz3649.h>
 
-#include "ai/ai_convert.h"
-#include "ai/gain.h"
+#include "ai/ai.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -14,19 +14,6 @@
 namespace ktz {
 namespace {
 
-// A/D registers.
-constexpr WORD kRegData = 0;      // read: result in bits 0 to 11; write: software trigger
-constexpr WORD kRegRange = 2;     // range of the selected channel
-constexpr WORD kRegDelay = 3;     // read only to let a range change settle
-constexpr WORD kRegMux = 4;       // start channel (low byte), stop channel (high byte)
-constexpr WORD kRegControl = 6;   // 0 software trigger, 9 external trigger
-constexpr WORD kRegStatus = 8;    // bit 8 set while no result waits
-constexpr WORD kRegRangeAck = 9;  // 0x80 after every range change
-
-constexpr WORD kStatusNoResult = 0x0100;
-constexpr WORD kResultMask = 0x0FFF;
-constexpr WORD kRangeDifferential = 32;
-constexpr BYTE kControlExternalTrigger = 9;
 constexpr int kStatusPolls = 2048;
 constexpr int kDelayReads = 9;
 constexpr WORD kSettleAfterConfig = 10;
@@ -34,10 +21,10 @@ constexpr WORD kSettleAfterConfig = 10;
 // Reads the status once and then up to kStatusPolls more times while no
 // result waits; true when a result arrived.
 bool WaitForResult(const DeviceRecord &device) {
-    WORD status = CardReadWord(device, kRegStatus);
-    for (int poll = 0; poll < kStatusPolls && (status & kStatusNoResult); ++poll)
-        status = CardReadWord(device, kRegStatus);
-    return !(status & kStatusNoResult);
+    WORD status = CardReadWord(device, card::kStatus);
+    for (int poll = 0; poll < kStatusPolls && (status & card::kStatusNoAdResult); ++poll)
+        status = CardReadWord(device, card::kStatus);
+    return !(status & card::kStatusNoAdResult);
 }
 
 // The AIGetConfig record.
@@ -54,85 +41,73 @@ static_assert(sizeof(AiConfigRecord) == 276);
 
 }  // namespace
 
+namespace ai {
+
 bool IsDifferential(const DeviceRecord &device, WORD channel) {
     return channel < kAiChannels && (device.settings.ChanConfig >> channel & 1) != 0;
 }
 
-DWORD AiConfigure(DeviceRecord &device, WORD channel, WORD gainCode) {
-    if (channel >= kAiChannels) return DeviceError(device, ErrInvalidChannel);
-    if (!device.IsKnownBoard()) return DeviceError(device, ErrUnsupportedBoard);
-    if (gainCode > kAiMaxGainCode) return DeviceError(device, ErrInvalidGain);
+DWORD Configure(DeviceRecord &device, WORD channel, WORD gainCode) {
+    if (channel >= kAiChannels) return DeviceError(device, KtzErrInvalidChannel);
+    if (!device.IsKnownBoard()) return DeviceError(device, KtzErrUnsupportedBoard);
+    if (gainCode > kAiMaxGainCode) return DeviceError(device, KtzErrInvalidGain);
 
-    CardWriteWord(device, kRegControl, 0);
+    CardWriteWord(device, card::kAdControl, card::kAdControlSoftware);
     WORD range = gainCode;
     if (IsDifferential(device, channel)) {
         channel &= ~1u;  // a pair is programmed on its even channel
-        range = static_cast<WORD>(gainCode + kRangeDifferential);
+        range = static_cast<WORD>(gainCode + card::kAdRangeDifferential);
     }
-    CardWriteWord(device, kRegMux, static_cast<WORD>(channel << 8 | channel));
-    CardWriteWord(device, kRegRange, range);
-    for (int i = 0; i < kDelayReads; ++i) CardReadByte(device, kRegDelay);
+    CardWriteWord(device, card::kAdMux, card::AdMuxWord(channel, channel));
+    CardWriteWord(device, card::kAdRange, range);
+    for (int i = 0; i < kDelayReads; ++i) CardReadByte(device, card::kAdSettle);
     device.ai.aiSettleCount = kSettleAfterConfig;
-    CardWriteByte(device, kRegRangeAck, 0x80);
+    CardWriteByte(device, card::kStatusHigh, card::kStatusHighRangeDone);
     return kSuccess;
 }
 
-DWORD AiBinaryIn(DeviceRecord &device, WORD channel, WORD triggerMode, WORD *reading) {
-    if (channel >= kAiChannels) return DeviceError(device, ErrInvalidChannel);
-    if (!device.IsKnownBoard()) return DeviceError(device, ErrUnsupportedBoard);
-    if (!reading) return DeviceError(device, ErrInvalidParameter);
+DWORD BinaryIn(DeviceRecord &device, WORD channel, WORD triggerMode, WORD *reading) {
+    if (channel >= kAiChannels) return DeviceError(device, KtzErrInvalidChannel);
+    if (!device.IsKnownBoard()) return DeviceError(device, KtzErrUnsupportedBoard);
+    if (!reading) return DeviceError(device, KtzErrInvalidParameter);
 
     if (triggerMode == 0) {
-        CardWriteWord(device, kRegControl, 0);
-        CardWriteWord(device, kRegData, 0);
+        CardWriteWord(device, card::kAdControl, card::kAdControlSoftware);
+        CardWriteWord(device, card::kAdData, 0);
         if (!WaitForResult(device)) {
             *reading = 0xFFFF;  // the sample is lost
-            return DeviceError(device, ErrConversionTimeout);
+            return DeviceError(device, KtzErrConversionTimeout);
         }
-        for (int i = 1; i < device.ai.aiSettleCount; ++i) CardReadWord(device, kRegStatus);
-        CardReadWord(device, kRegData);
-        *reading = CardReadWord(device, kRegData) & kResultMask;
+        for (int i = 1; i < device.ai.aiSettleCount; ++i) CardReadWord(device, card::kStatus);
+        CardReadWord(device, card::kAdData);
+        *reading = CardReadWord(device, card::kAdData) & card::kAdResultMask;
         return kSuccess;
     }
-    CardWriteByte(device, kRegControl, kControlExternalTrigger);
-    if (!WaitForResult(device)) return DeviceError(device, ErrTriggerTimeout);
-    *reading = CardReadWord(device, kRegData) & kResultMask;
+    CardWriteByte(device, card::kAdControl, card::kAdControlExternalTrigger);
+    if (!WaitForResult(device)) return DeviceError(device, KtzErrTriggerTimeout);
+    *reading = CardReadWord(device, card::kAdData) & card::kAdResultMask;
     return kSuccess;
 }
 
-DWORD AiVoltageIn(DeviceRecord &device, WORD channel, WORD gainCode, WORD triggerMode,
-                  FLOAT *voltage) {
-    if (channel >= kAiChannels) return DeviceError(device, ErrInvalidChannel);
-    if (!device.IsKnownBoard()) return DeviceError(device, ErrUnsupportedBoard);
+DWORD VoltageIn(DeviceRecord &device, WORD channel, WORD gainCode, WORD triggerMode,
+                FLOAT *voltage) {
+    if (channel >= kAiChannels) return DeviceError(device, KtzErrInvalidChannel);
+    if (!device.IsKnownBoard()) return DeviceError(device, KtzErrUnsupportedBoard);
     FLOAT fullScale = 0, offset = 0;
     // A code without a scaling entry would give a voltage of no meaning.
-    if (gainCode > kAiMaxGainCode || !AIGainRange(device, gainCode, &fullScale, &offset))
-        return DeviceError(device, ErrInvalidGain);
-    if (!voltage) return DeviceError(device, ErrInvalidParameter);
+    if (gainCode > kAiMaxGainCode || !GainRange(device, gainCode, &fullScale, &offset))
+        return DeviceError(device, KtzErrInvalidGain);
+    if (!voltage) return DeviceError(device, KtzErrInvalidParameter);
 
     WORD reading = 0;
-    if (DWORD rc = AiBinaryIn(device, channel, triggerMode, &reading)) return rc;
-    AIScale(reading, fullScale, kAiMaxCount, static_cast<WORD>(offset), voltage);
+    if (DWORD rc = BinaryIn(device, channel, triggerMode, &reading)) return rc;
+    Scale(reading, fullScale, kAiMaxCount, static_cast<WORD>(offset), voltage);
     return kSuccess;
 }
 
-}  // namespace ktz
-
-using namespace ktz;
-
-extern "C" {
-
-DWORD WINAPI AIConfig(KTZHANDLE handle, WORD channel, WORD gainCode) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    return AiConfigure(*device, channel, gainCode);
-}
-
-DWORD WINAPI AIGetConfig(KTZHANDLE handle, LPVOID config, DWORD) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!config) return DeviceError(*device, ErrInvalidParameter);
-    const DeviceSettings &s = device->settings;
+DWORD GetConfig(const DeviceRecord &device, LPVOID config) {
+    if (!config) return DeviceError(device, KtzErrInvalidParameter);
+    const DeviceSettings &s = device.settings;
     auto *out = static_cast<BYTE *>(config);
     // Field by field: bytes 18 and 19 of the caller's record stay as they are.
     auto put = [out](size_t offset, const auto &value) {
@@ -149,17 +124,33 @@ DWORD WINAPI AIGetConfig(KTZHANDLE handle, LPVOID config, DWORD) {
     return kSuccess;
 }
 
+}  // namespace ai
+}  // namespace ktz
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI AIConfig(KTZHANDLE handle, WORD channel, WORD gainCode) {
+    DeviceUse device(handle);
+    return device ? ai::Configure(*device, channel, gainCode) : device.Refusal();
+}
+
+DWORD WINAPI AIGetConfig(KTZHANDLE handle, LPVOID config, DWORD) {
+    DeviceUse device(handle);
+    return device ? ai::GetConfig(*device, config) : device.Refusal();
+}
+
 DWORD WINAPI AIBinaryIn(KTZHANDLE handle, WORD channel, WORD triggerMode, WORD *reading) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    return AiBinaryIn(*device, channel, triggerMode, reading);
+    DeviceUse device(handle);
+    return device ? ai::BinaryIn(*device, channel, triggerMode, reading) : device.Refusal();
 }
 
 DWORD WINAPI AIVoltageIn(KTZHANDLE handle, WORD channel, WORD gainCode, WORD triggerMode,
                          FLOAT *voltage) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    return AiVoltageIn(*device, channel, gainCode, triggerMode, voltage);
+    DeviceUse device(handle);
+    return device ? ai::VoltageIn(*device, channel, gainCode, triggerMode, voltage)
+                  : device.Refusal();
 }
 
 }  // extern "C"

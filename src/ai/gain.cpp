@@ -1,11 +1,13 @@
-#include "ai/gain.h"
-
+// The input ranges: gain codes, their full scale and offset, and the
+// scaling of a raw reading to volts. Polled input and the fast-input
+// transfer share these.
 #include <ktz3649.h>
 
+#include "ai/ai.h"
 #include "core/device.h"
 #include "core/result.h"
 
-namespace ktz {
+namespace ktz::ai {
 namespace {
 
 // Full scale per table index: the bipolar codes 0 to 4, then the unipolar
@@ -16,7 +18,7 @@ constexpr WORD kUnipolarCodeShift = 11;  // gain code 16 is index 5
 
 }  // namespace
 
-bool AIGainRange(const DeviceRecord &device, WORD gainCode, FLOAT *fullScale, FLOAT *offset) {
+bool GainRange(const DeviceRecord &device, WORD gainCode, FLOAT *fullScale, FLOAT *offset) {
     WORD index = gainCode;
     if (device.IsKnownBoard() && gainCode >= 16 && gainCode <= 19)
         index = static_cast<WORD>(gainCode - kUnipolarCodeShift);
@@ -26,20 +28,21 @@ bool AIGainRange(const DeviceRecord &device, WORD gainCode, FLOAT *fullScale, FL
     return true;
 }
 
-}  // namespace ktz
-
-using namespace ktz;
-
-extern "C" {
-
-DWORD WINAPI AIScale(WORD reading, FLOAT fullScale, WORD maxCount, WORD offset, FLOAT *voltage) {
+DWORD Scale(WORD reading, FLOAT fullScale, WORD maxCount, WORD offset, FLOAT *voltage) {
     // A span of zero counts (maximum + 1 equal to the offset) would divide by zero.
     long span = static_cast<long>(maxCount) + 1 - offset;
-    if (maxCount == offset || span == 0) return Bare(ErrInvalidScaleRange);
-    if (!voltage) return Bare(ErrInvalidParameter);
+    if (maxCount == offset || span == 0) return Bare(KtzErrInvalidScaleRange);
+    if (!voltage) return Bare(KtzErrInvalidParameter);
     long double counts = static_cast<long double>(static_cast<long>(reading) - offset);
     *voltage = static_cast<FLOAT>(counts * fullScale / span);
     return kSuccess;
 }
 
-}  // extern "C"
+}  // namespace ktz::ai
+
+using namespace ktz;
+
+extern "C" DWORD WINAPI AIScale(WORD reading, FLOAT fullScale, WORD maxCount, WORD offset,
+                                FLOAT *voltage) {
+    return ai::Scale(reading, fullScale, maxCount, offset, voltage);
+}

@@ -1,4 +1,6 @@
-#include "ao/ao_range.h"
+// Output ranges: the ranges of the internal reference, and voltages scaled
+// to codes (AOScale).
+#include "ao/ao.h"
 
 #include <cmath>
 
@@ -7,7 +9,7 @@
 #include "core/device.h"
 #include "core/result.h"
 
-namespace ktz {
+namespace ktz::ao {
 namespace {
 
 constexpr double kRangeTolerance = 0.000001;
@@ -30,7 +32,7 @@ bool IsInternalReferenceRange(FLOAT maximum, FLOAT minimum) {
     return IsNearOneOf(maximum, kInternalMaxima) && IsNearOneOf(minimum, kInternalMinima);
 }
 
-bool ResolveScaleRange(const AOSettingsEntry &entry, AoScaleRange *range) {
+bool ResolveScaleRange(const AOSettingsEntry &entry, ScaleRange *range) {
     FLOAT maximum = entry.maximum, minimum = entry.minimum;
     if (entry.secondMaximum > 0.0f) {
         maximum = entry.secondMaximum;
@@ -38,39 +40,38 @@ bool ResolveScaleRange(const AOSettingsEntry &entry, AoScaleRange *range) {
     }
     long double width = static_cast<long double>(maximum) - minimum;
     if (!std::isfinite(width) || width == 0) return false;
-    *range = AoScaleRange{minimum, maximum, width};
+    *range = ScaleRange{minimum, maximum, width};
     return true;
 }
 
 bool ScaleToCode(const AOSettingsEntry &entry, FLOAT voltage, WORD *code) {
-    AoScaleRange range;
+    ScaleRange range;
     if (std::isnan(voltage) || !ResolveScaleRange(entry, &range)) return false;
     *code = CodeInRange(range, voltage);
     return true;
 }
 
-DWORD CheckOutputBoard(const DeviceRecord &device) {
-    if (device.settings.BoardID == kBoardPci3649L) return DeviceError(device, ErrNotSupported);
-    if (device.settings.BoardID != kBoardPci3649) return DeviceError(device, ErrUnsupportedBoard);
+DWORD CheckBoard(const DeviceRecord &device) {
+    if (device.settings.BoardID == kBoardPci3649L) return DeviceError(device, KtzErrNotSupported);
+    if (device.settings.BoardID != kBoardPci3649)
+        return DeviceError(device, KtzErrUnsupportedBoard);
     return kSuccess;
 }
 
-}  // namespace ktz
+DWORD Scale(const DeviceRecord &device, WORD channel, FLOAT voltage, WORD *code) {
+    // Only the stored entries can be read, whatever the channel.
+    if (channel >= kAOSettingsEntries) return DeviceError(device, KtzErrInvalidChannel);
+    if (!code) return DeviceError(device, KtzErrInvalidParameter);
+    if (!ScaleToCode(device.settings.aoSettings[channel], voltage, code))
+        return DeviceError(device, KtzErrInvalidParameter);
+    return kSuccess;
+}
+
+}  // namespace ktz::ao
 
 using namespace ktz;
 
-extern "C" {
-
-DWORD WINAPI AOScale(KTZHANDLE handle, WORD channel, FLOAT voltage, WORD *code) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (device->settings.BoardID == kBoardPci3649L) return DeviceError(*device, ErrNotSupported);
-    // Only the stored entries can be read, whatever the channel.
-    if (channel >= kAOSettingsEntries) return DeviceError(*device, ErrInvalidChannel);
-    if (!code) return DeviceError(*device, ErrInvalidParameter);
-    if (!ScaleToCode(device->settings.aoSettings[channel], voltage, code))
-        return DeviceError(*device, ErrInvalidParameter);
-    return kSuccess;
+extern "C" DWORD WINAPI AOScale(KTZHANDLE handle, WORD channel, FLOAT voltage, WORD *code) {
+    DeviceUse device(handle, BoardCheck::NotPci3649L);
+    return device ? ao::Scale(*device, channel, voltage, code) : device.Refusal();
 }
-
-}  // extern "C"

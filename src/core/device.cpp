@@ -1,5 +1,5 @@
-// Opening and closing devices, the open-device list and the library's
-// process-wide values.
+// Opening and closing devices, the open-device list, the way every
+// operation reaches a record, and the library's process-wide values.
 #include "core/device.h"
 
 #include <ktz3649_driver.h>
@@ -9,7 +9,7 @@
 #include <new>
 
 #include "config/registry_paths.h"
-#include "core/family_hooks.h"
+#include "core/card_registers.h"
 #include "core/kernel.h"
 #include "core/registers.h"
 #include "core/result.h"
@@ -26,9 +26,6 @@ DeviceRecord *listHead = nullptr;
 std::atomic<DWORD> currentDeviceNumber{0};
 std::atomic<DWORD> currentBoardId{0};
 std::atomic<HINSTANCE> moduleHandle{nullptr};
-
-// Card registers cleared by the reset of a first open, in order.
-constexpr WORD kResetRegisters[] = {2, 4, 5, 6, 8, 9};
 
 DeviceRecord *FindByNumber(DWORD deviceNumber) {
     std::lock_guard lock(listMutex);
@@ -86,9 +83,9 @@ bool ReadDevicePath(DWORD deviceNumber, char (&path)[1025]) {
     return rc == ERROR_SUCCESS;
 }
 
-}  // namespace
-
-DeviceRecord *FindOpenDevice(KTZHANDLE handle) {
+// The record of an open device, or null when the handle is none (null,
+// closed or never opened).
+DeviceRecord *FindListed(KTZHANDLE handle) {
     if (!handle) return nullptr;
     std::lock_guard lock(listMutex);
     for (DeviceRecord *d = listHead; d; d = d->next)
@@ -96,17 +93,23 @@ DeviceRecord *FindOpenDevice(KTZHANDLE handle) {
     return nullptr;
 }
 
-DeviceRecord *FindKnownDevice(KTZHANDLE handle, DWORD *result) {
-    DeviceRecord *device = FindOpenDevice(handle);
+}  // namespace
+
+DeviceUse::DeviceUse(KTZHANDLE handle, BoardCheck check) {
+    DeviceRecord *device = FindListed(handle);
     if (!device) {
-        *result = Bare(ErrInvalidHandle);
-        return nullptr;
+        refusal_ = Bare(KtzErrInvalidHandle);
+        return;
     }
-    if (!device->IsKnownBoard()) {
-        *result = DeviceError(*device, ErrUnsupportedBoard);
-        return nullptr;
+    if (check == BoardCheck::Known && !device->IsKnownBoard()) {
+        refusal_ = DeviceError(*device, KtzErrUnsupportedBoard);
+        return;
     }
-    return device;
+    if (check == BoardCheck::NotPci3649L && device->settings.BoardID == kBoardPci3649L) {
+        refusal_ = DeviceError(*device, KtzErrNotSupported);
+        return;
+    }
+    device_ = device;
 }
 
 DWORD CurrentDeviceNumber() { return currentDeviceNumber; }
@@ -122,30 +125,30 @@ using namespace ktz;
 extern "C" {
 
 DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
-    if (!handleOut) return DeviceError(deviceNumber, ErrInvalidParameter);
+    if (!handleOut) return DeviceError(deviceNumber, KtzErrInvalidParameter);
     SetCurrentDeviceNumber(deviceNumber);
 
     // The settings are read on every open, but only the first one keeps them.
     DeviceSettings settings{};
-    if (ReadDeviceSettings(deviceNumber, &settings) != 0) return Bare(ErrSettingsNotFound);
+    if (ReadDeviceSettings(deviceNumber, &settings) != 0) return Bare(KtzErrSettingsNotFound);
 
     DeviceRecord *device = FindByNumber(deviceNumber);
     if (device) {
         ++device->openCount;
     } else {
         device = CreateRecord(deviceNumber, settings);
-        if (!device) return DeviceError(deviceNumber, ErrMemoryAlloc);
+        if (!device) return DeviceError(deviceNumber, KtzErrMemoryAlloc);
         char path[1025] = {};
         if (!ReadDevicePath(deviceNumber, path)) {
             ReleaseRecord(device);
-            return DeviceError(deviceNumber, ErrMemoryAlloc);
+            return DeviceError(deviceNumber, KtzErrMemoryAlloc);
         }
         HANDLE kernel = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OVERLAPPED, nullptr);
         if (kernel == INVALID_HANDLE_VALUE) {
             ReleaseRecord(device);
-            return DeviceError(deviceNumber, ErrKernelOpen);
+            return DeviceError(deviceNumber, KtzErrKernelOpen);
         }
         device->kernelHandle = kernel;
         Append(device);
@@ -155,9 +158,9 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
                 // Nothing of a refused open stays behind: a later open starts clean.
                 Unlink(device);
                 ReleaseRecord(device);
-                return DeviceError(deviceNumber, ErrUnsupportedBoard);
+                return DeviceError(deviceNumber, KtzErrUnsupportedBoard);
             }
-            for (WORD offset : kResetRegisters) CardWriteByte(*device, offset, 0);
+            for (WORD offset : card::kResetRegisters) CardWriteByte(*device, offset, 0);
         }
     }
     device->counter.freqReady = 0;
@@ -167,22 +170,23 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
 }
 
 DWORD WINAPI DeviceClose(KTZHANDLE *handleVar) {
-    if (!handleVar) return Bare(ErrInvalidHandle);
-    DeviceRecord *device = FindOpenDevice(*handleVar);
-    if (!device) return Bare(ErrInvalidHandle);
+    if (!handleVar) return Bare(KtzErrInvalidHandle);
+    // The close takes no use of the record: the last one releases it.
+    DeviceRecord *device = FindListed(*handleVar);
+    if (!device) return Bare(KtzErrInvalidHandle);
 
-    CloseDeviceEvents(*device);
+    events::Close(*device);
     if (!KernelRequest(*device, KTZ_IOCTL_CLOSE, nullptr, 0, nullptr, 0))
-        return DeviceError(*device, ErrKernelRequest);
+        return DeviceError(*device, KtzErrKernelRequest);
 
     if (device->openCount > 1) {
         --device->openCount;
     } else {
         // The last close: end everything that still uses the record first.
-        FaoReleaseDevice(*device);
-        FaiReleaseDevice(*device);
-        CounterReleaseDevice(*device);
-        CloseDeviceEvents(*device);
+        fao::Release(*device);
+        fai::Release(*device);
+        counter::Release(*device);
+        events::Close(*device);
         Unlink(device);
         ReleaseRecord(device);
     }

@@ -1,18 +1,28 @@
-// The device record: one per device number per process, shared by every
-// open of that number and counted; its address is the device handle.
+// The device record, and the way every operation reaches it.
+//
+// This header is the composition point of the library: the record holds
+// one state block per family (each defined in its family's header), so it
+// is the one place in core/ that includes the families. One record exists
+// per device number per process, shared by every open of that number and
+// counted; its address is the device handle.
+//
+// Every exported operation on a device starts with a DeviceUse, the one
+// check of the handle (and, where the operation asks, of the board); the
+// family's internal verb then works on the record.
 #pragma once
 
 #include <windows.h>
 
 #include <ktz3649.h>
 
-#include "ai/ai_state.h"
+#include "ai/ai.h"
 #include "config/settings.h"
-#include "counter/counter_state.h"
-#include "dio/dio_state.h"
-#include "events/event_state.h"
-#include "fai/fai_state.h"
-#include "fao/fao_state.h"
+#include "core/result.h"
+#include "counter/counter.h"
+#include "dio/dio.h"
+#include "events/events.h"
+#include "fai/fai.h"
+#include "fao/fao.h"
 
 namespace ktz {
 
@@ -41,13 +51,35 @@ struct DeviceRecord {
     }
 };
 
-// The record of an open device, or null when the handle is not one (null,
-// closed or never opened): every operation refuses such a handle with bare 3.
-DeviceRecord *FindOpenDevice(KTZHANDLE handle);
-// The record of an open device of a known board, or null with the result
-// that refuses the call in *result: bare 3 for a handle that is not an
-// open device, error 24 for an unknown board.
-DeviceRecord *FindKnownDevice(KTZHANDLE handle, DWORD *result);
+// What the way in checks of the board, after the handle.
+enum class BoardCheck {
+    None,         // any board
+    Known,        // the PCI-3649 or the PCI-3649L, else KtzErrUnsupportedBoard
+    NotPci3649L,  // no PCI-3649L (it has no analog outputs), else KtzErrNotSupported
+};
+
+// An operation's hold on the record of an open device, for as long as the
+// operation runs: every export takes one before it works on the device.
+// Empty when the handle is not an open device (null, closed or never
+// opened: bare KtzErrInvalidHandle) or its board fails the check; Refusal()
+// then gives the result that refuses the call. Taking and dropping a use
+// happens here only, so that what a use holds can change in one place.
+class DeviceUse {
+public:
+    explicit DeviceUse(KTZHANDLE handle, BoardCheck check = BoardCheck::None);
+    DeviceUse(const DeviceUse &) = delete;
+    DeviceUse &operator=(const DeviceUse &) = delete;
+
+    explicit operator bool() const { return device_ != nullptr; }
+    DeviceRecord &operator*() const { return *device_; }
+    DeviceRecord *operator->() const { return device_; }
+    // The result that refuses the call; kSuccess while the use holds a record.
+    DWORD Refusal() const { return refusal_; }
+
+private:
+    DeviceRecord *device_ = nullptr;
+    DWORD refusal_ = kSuccess;
+};
 
 // Process-wide values.
 DWORD CurrentDeviceNumber();

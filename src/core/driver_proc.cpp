@@ -4,7 +4,7 @@
 #include <array>
 #include <cstddef>
 
-#include "ao/properties.h"
+#include "properties/properties.h"
 #include "core/device.h"
 #include "core/result.h"
 
@@ -18,8 +18,8 @@ constexpr WORD kLastCode = 137;
 // A block that is not there: the target could not even read its arguments.
 // A handle that is no open device still answers 3 first, as it would.
 DWORD MissingBlock(ULONG_PTR handle) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    return device ? DeviceError(*device, ErrInvalidParameter) : Bare(ErrInvalidHandle);
+    DeviceUse device(handle);
+    return device ? DeviceError(*device, KtzErrInvalidParameter) : device.Refusal();
 }
 
 // A row whose arguments come from a parameter block.
@@ -58,7 +58,7 @@ constexpr Row kRows[] = {
     {5, FromBlock<AIBinaryInBlock, [](ULONG_PTR h, const AIBinaryInBlock &b) {
          return AIBinaryIn(h, b.channel, b.triggerMode, b.reading); }>},
     {6, [](ULONG_PTR, ULONG_PTR p) -> DWORD {  // no handle
-         if (!p) return Bare(ErrInvalidParameter);
+         if (!p) return Bare(KtzErrInvalidParameter);
          const auto &b = *reinterpret_cast<const AIScaleBlock *>(p);
          return AIScale(b.reading, b.fullScale, b.maxCount, b.offset, b.voltage); }},
     {7, FromBlock<AIVoltageInBlock, [](ULONG_PTR h, const AIVoltageInBlock &b) {
@@ -148,11 +148,11 @@ constexpr Row kRows[] = {
                               b.reserved40, b.reserved44, b.bufferHandle, b.reserved52,
                               b.reserved56, b.reserved60, b.reserved64); }>},
     {107, FromBlock<ReadAOSettingsBlock, [](ULONG_PTR h, const ReadAOSettingsBlock &b) {
-         return ReadAOSettings(h, b.property, b.byteCount, b.buffer); }>},
+         return properties::ReadOutputSettings(h, b.property, b.byteCount, b.buffer); }>},
     {108, FromBlock<DeviceSetPropertyBlock, [](ULONG_PTR h, const DeviceSetPropertyBlock &b) {
-         return DeviceSetProperty(h, b.property, b.length, b.data); }>},
+         return properties::Set(h, b.property, b.length, b.data); }>},
     {109, FromBlock<DeviceGetPropertyBlock, [](ULONG_PTR h, const DeviceGetPropertyBlock &b) {
-         return DeviceGetProperty(h, b.property, b.length, b.buffer); }>},
+         return properties::Get(h, b.property, b.length, b.buffer); }>},
     {118, Direct<[](ULONG_PTR h, ULONG_PTR p) { return ClearFlag(h, static_cast<DWORD>(p)); }>},
     // Codes 122, 124, 126 and 127 pass the field at +8 before the one at +4.
     {122, FromBlock<DioReadPortWordBlock, [](ULONG_PTR h, const DioReadPortWordBlock &b) {
@@ -201,6 +201,6 @@ using namespace ktz;
 extern "C" DWORD WINAPI DriverProc(DWORD, DWORD, DWORD functionCode, ULONG_PTR handle,
                                    ULONG_PTR parameters) {
     WORD code = LOWORD(functionCode);
-    if (code > kLastCode || !kRoutes[code]) return Bare(ErrNotSupported);
+    if (code > kLastCode || !kRoutes[code]) return Bare(KtzErrNotSupported);
     return kRoutes[code](handle, parameters);
 }

@@ -61,16 +61,16 @@ const KtzDeviceFeatures kPci3649LFeatures = MakeFeatures(false);
 using namespace ktz;
 
 extern "C" DWORD WINAPI DeviceGetFeatures(KTZHANDLE handle, LPVOID buffer, WORD) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
     const KtzDeviceFeatures *features = nullptr;
     if (device->settings.BoardID == kBoardPci3649)
         features = &kPci3649Features;
     else if (device->settings.BoardID == kBoardPci3649L)
         features = &kPci3649LFeatures;
     else
-        return DeviceError(*device, ErrUnsupportedBoard);
-    if (!buffer) return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrUnsupportedBoard);
+    if (!buffer) return DeviceError(*device, KtzErrInvalidParameter);
     // Always the whole record: the stated size is not consulted.
     std::memcpy(buffer, features, sizeof *features);
     return kSuccess;

@@ -30,12 +30,12 @@ bool ReadWord(const DeviceRecord &device, DWORD offset, WORD *value) {
 // The bare result of a failed port function, from the system's last error.
 DWORD PortFailure() {
     switch (GetLastError()) {
-    case 0xFFFFFFFF: return Bare(ErrKernelRequest);
-    case ERROR_FILE_NOT_FOUND: return Bare(ErrPortFileNotFound);
-    case ERROR_INVALID_HANDLE: return Bare(ErrPortInvalidHandle);
-    case ERROR_TOO_MANY_CMDS: return Bare(ErrPortTooManyCommands);
-    case ERROR_NOACCESS: return Bare(ErrPortNoAccess);
-    default: return Bare(ErrPortRequest);
+    case 0xFFFFFFFF: return Bare(KtzErrKernelRequest);
+    case ERROR_FILE_NOT_FOUND: return Bare(KtzErrPortFileNotFound);
+    case ERROR_INVALID_HANDLE: return Bare(KtzErrPortInvalidHandle);
+    case ERROR_TOO_MANY_CMDS: return Bare(KtzErrPortTooManyCommands);
+    case ERROR_NOACCESS: return Bare(KtzErrPortNoAccess);
+    default: return Bare(KtzErrPortRequest);
     }
 }
 
@@ -72,21 +72,21 @@ using namespace ktz;
 extern "C" {
 
 DWORD WINAPI WritePortByte(KTZHANDLE handle, WORD port, BYTE value) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    return WriteByte(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure();
+    DeviceUse device(handle);
+    return device ? WriteByte(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure()
+                  : device.Refusal();
 }
 
 DWORD WINAPI WritePortWord(KTZHANDLE handle, WORD port, WORD value) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    return WriteWord(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure();
+    DeviceUse device(handle);
+    return device ? WriteWord(*device, PortOffset(*device, port), value) ? kSuccess : PortFailure()
+                  : device.Refusal();
 }
 
 DWORD WINAPI ReadPortByte(KTZHANDLE handle, WORD port, WORD *value) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!value) return DeviceError(*device, ErrInvalidParameter);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
+    if (!value) return DeviceError(*device, KtzErrInvalidParameter);
     BYTE byte = 0;
     if (!ReadByte(*device, PortOffset(*device, port), &byte)) return PortFailure();
     *value = byte;
@@ -94,9 +94,9 @@ DWORD WINAPI ReadPortByte(KTZHANDLE handle, WORD port, WORD *value) {
 }
 
 DWORD WINAPI ReadPortWord(KTZHANDLE handle, WORD port, WORD *value) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!value) return DeviceError(*device, ErrInvalidParameter);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
+    if (!value) return DeviceError(*device, KtzErrInvalidParameter);
     WORD word = 0;
     if (!ReadWord(*device, PortOffset(*device, port), &word)) return PortFailure();
     *value = word;

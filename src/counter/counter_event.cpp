@@ -2,14 +2,13 @@
 // and the reads extend its 16 bits to a 32-bit total by counting wraps.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
-#include "counter/counter_math.h"
-#include "counter/counter_registers.h"
-#include "counter/counter_threads.h"
+#include "counter/counter.h"
 
-namespace ktz {
+namespace ktz::counter {
 
 void CountEvents(CounterState &state, WORD counter, WORD current, WORD *overflow, DWORD *count) {
     DWORD &last = state.evtLastCount[counter];
@@ -37,44 +36,52 @@ void CountEvents(CounterState &state, WORD counter, WORD current, WORD *overflow
     last = current;
 }
 
-}  // namespace ktz
+DWORD StartEvents(DeviceRecord &device, WORD counter, WORD gateMode) {
+    if (counter > kHighestCounter) return DeviceError(device, KtzErrInvalidChannel);
+
+    CounterState &state = device.counter;
+    state.evtOverflows[counter] = 0;
+    state.evtFirstPhase[counter] = 1;
+    CardWriteWord(device, card::kCounterControl,
+                  card::ControlWord8254(counter, card::Access8254::LowThenHigh,
+                                        card::kMode8254Count));
+    WriteWords(device, card::CounterData(counter), {0xFF, 0xFF});
+    ClearGate(device, counter);
+    CardWriteWord(device, card::CounterGate(counter), card::kGateHeldOpen);
+    WORD gate;
+    if (GateConfiguration(gateMode, card::kGateClockInput, &gate))
+        CardWriteWord(device, card::CounterGate(counter), gate);
+    CardWriteByte(device, card::kCounterControl, static_cast<BYTE>(card::LatchWord8254(counter)));
+    state.evtLastCount[counter] = ReadValue(device, counter);
+    state.evtAccumulated[counter] = 0;
+    return kSuccess;
+}
+
+DWORD ReadEvents(DeviceRecord &device, WORD counter, WORD *overflow, DWORD *count) {
+    if (counter > kHighestCounter) return DeviceError(device, KtzErrInvalidChannel);
+    if (!overflow || !count) return DeviceError(device, KtzErrInvalidParameter);
+
+    CardWriteWord(device, card::kCounterControl, card::LatchWord8254(counter));
+    CountEvents(device.counter, counter, ReadValue(device, counter), overflow, count);
+    return kSuccess;
+}
+
+}  // namespace ktz::counter
 
 using namespace ktz;
 
 extern "C" {
 
 DWORD WINAPI CounterEventStart(KTZHANDLE handle, WORD counter, WORD gateMode) {
-    ForgetCounterThread(CounterThreadKind::Frequency);
-    DWORD result;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
-
-    CounterState &state = device->counter;
-    state.evtOverflows[counter] = 0;
-    state.evtFirstPhase[counter] = 1;
-    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0x30));  // mode 0, binary
-    WriteWords(*device, CounterData(counter), {0xFF, 0xFF});
-    WriteWords(*device, CounterGate(counter), {0x80, 0x88, 0x80});
-    WORD gate;
-    if (GateConfiguration(gateMode, kClockInput, &gate))
-        CardWriteWord(*device, CounterGate(counter), gate);
-    CardWriteByte(*device, kCounterControl, static_cast<BYTE>(ControlWord(counter, 0)));  // latch
-    state.evtLastCount[counter] = ReadCounterValue(*device, counter);
-    state.evtAccumulated[counter] = 0;
-    return kSuccess;
+    // The slot is process-wide: it forgets its thread whatever the handle.
+    counter::ForgetThread(CounterThreadKind::Frequency);
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? counter::StartEvents(*device, counter, gateMode) : device.Refusal();
 }
 
 DWORD WINAPI CounterEventRead(KTZHANDLE handle, WORD counter, WORD *overflow, DWORD *count) {
-    DWORD result;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
-    if (!overflow || !count) return DeviceError(*device, ErrInvalidParameter);
-
-    CardWriteWord(*device, kCounterControl, ControlWord(counter, 0));  // latch
-    CountEvents(device->counter, counter, ReadCounterValue(*device, counter), overflow, count);
-    return kSuccess;
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? counter::ReadEvents(*device, counter, overflow, count) : device.Refusal();
 }
 
 }  // extern "C"

@@ -3,22 +3,64 @@
 // waits for the gate to end.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
-#include "counter/counter_math.h"
-#include "counter/counter_registers.h"
-#include "counter/counter_threads.h"
+#include "counter/counter.h"
 
-namespace ktz {
+namespace ktz::counter {
 namespace {
 
-constexpr WORD kFrequencyCounter = 2;
-constexpr WORD kStatusRegister = 36;  // counter 2's configuration, read as status
-constexpr WORD kGateOpen = 0x100;
-constexpr WORD kGateOpened = 0x400;
+constexpr WORD kGateCounter = 1;       // makes the gate
+constexpr WORD kFrequencyCounter = 2;  // counts the input through it
+constexpr WORD kGateTicks = 60000;
 constexpr DWORD kGateStartReads = 10000000;
 constexpr DWORD kGateEndReads = 1000001;
+
+// Waits until the gate has opened, then while it stays open; the count is
+// final after that. Running out of reads is not reported.
+DWORD WINAPI FrequencyWait(LPVOID parameter) {
+    auto &thread = *static_cast<CounterThread *>(parameter);
+    const DeviceRecord &device = *thread.device;
+    // Counter 2's setting, read as its gate's status.
+    constexpr WORD kStatus = card::CounterGate(kFrequencyCounter);
+    constexpr WORD kOpenAndOpened = card::kGateStatusOpen | card::kGateStatusOpened;
+    for (DWORD i = 0; i < kGateStartReads && !StopRequested(thread); ++i)
+        if ((CardReadWord(device, kStatus) & kOpenAndOpened) == kOpenAndOpened) break;
+    for (DWORD i = 0; i < kGateEndReads && !StopRequested(thread); ++i)
+        if (!(CardReadWord(device, kStatus) & card::kGateStatusOpen)) break;
+    FinishThread(thread, thread.device->counter.freqReady);
+    return 0;
+}
+
+// Programs the gate and the count, and starts the thread that waits for
+// the gate to end.
+void StartMeasurement(DeviceRecord &device) {
+    constexpr WORD gate = kGateCounter, input = kFrequencyCounter;
+    // Both gates shut: nothing counts while the counters are loaded.
+    CardWriteWord(device, card::CounterGate(input), 0);
+    CardWriteWord(device, card::CounterGate(gate), 0);
+    // Counter 1, a one-shot of 60000 ticks: its output is low for the gate.
+    CardWriteWord(device, card::kCounterControl,
+                  card::ControlWord8254(gate, card::Access8254::LowThenHigh,
+                                        card::kMode8254OneShot));
+    WriteWords(device, card::CounterData(gate), {LOBYTE(kGateTicks), HIBYTE(kGateTicks)});
+    // Counter 2 counts down from 0xFFFF.
+    CardWriteWord(device, card::kCounterControl,
+                  card::ControlWord8254(input, card::Access8254::LowThenHigh,
+                                        card::kMode8254Count));
+    WriteWords(device, card::CounterData(input), {0xFF, 0xFF});
+    // Counter 1's gate held open on the FreqArea clock: the one-shot fires.
+    ClearGate(device, gate);
+    WriteWords(device, card::CounterGate(gate),
+               {card::kGateHeldOpen, card::kGateHeldOpen | card::kGateClockSelected});
+    // Counter 2 counts its input while counter 1's output is low.
+    ClearGate(device, input);
+    WriteWords(device, card::CounterGate(input),
+               {0, card::kGateLowerOutput | card::kGateInvert | card::kGateClockInput});
+    StartThread(device, CounterThreadKind::Frequency, FrequencyWait);
+}
 
 }  // namespace
 
@@ -33,71 +75,52 @@ bool FrequencyFromCount(WORD area, WORD count, FLOAT *frequency) {
     }
 }
 
-// Waits until the gate has opened, then while it stays open; the count is
-// final after that. Running out of reads is not reported.
-DWORD WINAPI CounterFreqWait(LPVOID parameter) {
-    auto &thread = *static_cast<CounterThread *>(parameter);
-    const DeviceRecord &device = *thread.device;
-    for (DWORD i = 0; i < kGateStartReads && !StopRequested(thread); ++i)
-        if ((CardReadWord(device, kStatusRegister) & (kGateOpen | kGateOpened)) ==
-            (kGateOpen | kGateOpened))
-            break;
-    for (DWORD i = 0; i < kGateEndReads && !StopRequested(thread); ++i)
-        if (!(CardReadWord(device, kStatusRegister) & kGateOpen)) break;
-    FinishCounterThread(thread, thread.device->counter.freqReady);
-    return 0;
+DWORD StartFrequency(DeviceRecord &device, WORD counter) {
+    if (counter != kFrequencyCounter) return DeviceError(device, KtzErrInvalidChannel);
+    CardWriteWord(device, card::kCounterClock, device.settings.FreqArea);
+    ForgetThread(CounterThreadKind::Frequency);
+    device.counter.freqReady = 0;
+    return kSuccess;
 }
 
-}  // namespace ktz
+DWORD ReadFrequency(DeviceRecord &device, WORD counter, FLOAT *frequency) {
+    if (counter != kFrequencyCounter) return DeviceError(device, KtzErrInvalidChannel);
+    if (!frequency) return DeviceError(device, KtzErrInvalidParameter);
+
+    CounterState &state = device.counter;
+    // The slot first: a thread sets its result before it clears its slot.
+    if (!SlotBusy(CounterThreadKind::Frequency) && state.freqReady == 0) {
+        // A thread that a slot forgot would poll the gate restarted here.
+        StopThreads(device, CounterThreadKind::Frequency);
+        state.freqReady = 0;
+        StartMeasurement(device);
+        return kSuccess;  // the first call of a measurement gives no value
+    }
+    if (state.freqReady == 1) {
+        WORD low = CardReadByte(device, card::CounterData(kFrequencyCounter));
+        WORD high = CardReadByte(device, card::CounterData(kFrequencyCounter));
+        FrequencyFromCount(device.settings.FreqArea,
+                           static_cast<WORD>(0xFFFF - (high << 8 | low)), frequency);
+        state.freqReady = 0;
+        ReapThreads(device);
+    }
+    return kSuccess;
+}
+
+}  // namespace ktz::counter
 
 using namespace ktz;
 
 extern "C" {
 
 DWORD WINAPI CounterFreqStart(KTZHANDLE handle, WORD counter, DWORD, DWORD) {
-    DWORD result;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (counter != kFrequencyCounter) return DeviceError(*device, ErrInvalidChannel);
-    CardWriteWord(*device, kClockSelector, device->settings.FreqArea);
-    ForgetCounterThread(CounterThreadKind::Frequency);
-    device->counter.freqReady = 0;
-    return kSuccess;
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? counter::StartFrequency(*device, counter) : device.Refusal();
 }
 
 DWORD WINAPI CounterFreqRead(KTZHANDLE handle, WORD counter, FLOAT *frequency) {
-    DWORD result;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (counter != kFrequencyCounter) return DeviceError(*device, ErrInvalidChannel);
-    if (!frequency) return DeviceError(*device, ErrInvalidParameter);
-
-    CounterState &state = device->counter;
-    // The slot first: a thread sets its result before it clears its slot.
-    if (!CounterSlotBusy(CounterThreadKind::Frequency) && state.freqReady == 0) {
-        // A thread that a slot forgot would poll the gate restarted here.
-        StopCounterThreads(*device, CounterThreadKind::Frequency);
-        state.freqReady = 0;
-        CardWriteWord(*device, CounterGate(2), 0);
-        CardWriteWord(*device, CounterGate(1), 0);
-        CardWriteWord(*device, kCounterControl, 0x72);  // counter 1, mode 1
-        WriteWords(*device, CounterData(1), {0x60, 0xEA});  // 60000 ticks
-        CardWriteWord(*device, kCounterControl, 0xB0);  // counter 2, mode 0
-        WriteWords(*device, CounterData(2), {0xFF, 0xFF});
-        WriteWords(*device, CounterGate(1), {0x80, 0x88, 0x80, 0x81});
-        WriteWords(*device, CounterGate(2), {0x80, 0x88, 0x00, 0x52});
-        StartCounterThread(*device, CounterThreadKind::Frequency, CounterFreqWait);
-        return kSuccess;  // the first call of a measurement gives no value
-    }
-    if (state.freqReady == 1) {
-        WORD low = CardReadByte(*device, CounterData(2));
-        WORD high = CardReadByte(*device, CounterData(2));
-        FrequencyFromCount(device->settings.FreqArea,
-                           static_cast<WORD>(0xFFFF - (high << 8 | low)), frequency);
-        state.freqReady = 0;
-        ReapCounterThreads(*device);
-    }
-    return kSuccess;
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? counter::ReadFrequency(*device, counter, frequency) : device.Refusal();
 }
 
 }  // extern "C"

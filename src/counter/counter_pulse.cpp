@@ -4,14 +4,13 @@
 
 #include <cmath>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
-#include "counter/counter_math.h"
-#include "counter/counter_registers.h"
-#include "counter/counter_threads.h"
+#include "counter/counter.h"
 
-namespace ktz {
+namespace ktz::counter {
 namespace {
 
 // The period ranges, by clock selector: the longest period of each clock
@@ -22,14 +21,17 @@ struct PulseRange {
     double clockHz;
 };
 constexpr FLOAT kShortestPeriod = 0.0000002f;
-constexpr PulseRange kPulseRanges[] = {
-    {0.0065535f, 10e6}, {0.065535f, 1e6}, {0.65535f, 100e3}, {6.5535f, 10e3}};
+constexpr PulseRange kPulseRanges[card::kCounterClockSelectors] = {
+    {0.0065535f, card::kCounterClockHz[0]},
+    {0.065535f, card::kCounterClockHz[1]},
+    {0.65535f, card::kCounterClockHz[2]},
+    {6.5535f, card::kCounterClockHz[3]}};
 
 }  // namespace
 
 bool PulseSetting(FLOAT period, WORD *selector, DWORD *divisor) {
     if (!(period >= kShortestPeriod)) return false;  // also refuses NaN
-    for (WORD s = 0; s < 4; ++s) {
+    for (WORD s = 0; s < card::kCounterClockSelectors; ++s) {
         if (!(period <= kPulseRanges[s].longest)) continue;
         double x = kPulseRanges[s].clockHz * static_cast<double>(period);
         double whole = std::floor(x);
@@ -40,31 +42,32 @@ bool PulseSetting(FLOAT period, WORD *selector, DWORD *divisor) {
     return false;
 }
 
-}  // namespace ktz
-
-using namespace ktz;
-
-extern "C" {
-
-DWORD WINAPI CounterPulseStart(KTZHANDLE handle, WORD counter, FLOAT period, DWORD,
-                               WORD gateMode) {
-    ForgetCounterThread(CounterThreadKind::Frequency);
-    DWORD result;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (counter > kHighestCounter) return DeviceError(*device, ErrInvalidChannel);
+DWORD StartPulse(const DeviceRecord &device, WORD counter, FLOAT period, WORD gateMode) {
+    if (counter > kHighestCounter) return DeviceError(device, KtzErrInvalidChannel);
 
     WORD gate;
-    if (GateConfiguration(gateMode, kClockSelected, &gate))
-        CardWriteWord(*device, CounterGate(counter), gate);
+    if (GateConfiguration(gateMode, card::kGateClockSelected, &gate))
+        CardWriteWord(device, card::CounterGate(counter), gate);
     WORD selector;
     DWORD divisor;
-    if (!PulseSetting(period, &selector, &divisor)) return Bare(ErrInvalidParameter);
-    CardWriteWord(*device, kClockSelector, selector);
-    CardWriteByte(*device, kCounterControl, static_cast<BYTE>(ControlWord(counter, 0x36)));
-    WriteWords(*device, CounterData(counter),
+    if (!PulseSetting(period, &selector, &divisor)) return Bare(KtzErrInvalidParameter);
+    CardWriteWord(device, card::kCounterClock, selector);
+    CardWriteByte(device, card::kCounterControl,
+                  static_cast<BYTE>(card::ControlWord8254(counter, card::Access8254::LowThenHigh,
+                                                          card::kMode8254SquareWave)));
+    WriteWords(device, card::CounterData(counter),
                {static_cast<WORD>(divisor & 0xFF), static_cast<WORD>(divisor >> 8 & 0xFF)});
     return kSuccess;
 }
 
-}  // extern "C"
+}  // namespace ktz::counter
+
+using namespace ktz;
+
+extern "C" DWORD WINAPI CounterPulseStart(KTZHANDLE handle, WORD counter, FLOAT period, DWORD,
+                                          WORD gateMode) {
+    // The slot is process-wide: it forgets its thread whatever the handle.
+    counter::ForgetThread(CounterThreadKind::Frequency);
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? counter::StartPulse(*device, counter, period, gateMode) : device.Refusal();
+}

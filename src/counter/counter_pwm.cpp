@@ -2,20 +2,20 @@
 // one high and one low phase of the input, armed in turn by a thread.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
-#include "counter/counter_math.h"
-#include "counter/counter_registers.h"
-#include "counter/counter_threads.h"
+#include "counter/counter.h"
 
-namespace ktz {
+namespace ktz::counter {
 namespace {
 
-constexpr WORD kHighPhaseGate = 0x31;  // counter 2: the high phase
-constexpr WORD kLowPhaseGate = 0x71;   // counter 1: the low phase
-constexpr WORD kArm = 0x100;
-constexpr WORD kPhasePending = 0x800;  // status: armed, waiting or timing
+constexpr WORD kHighCounter = 2;  // times the high phase
+constexpr WORD kLowCounter = 1;   // times the low phase
+// Gated by a phase of the input (the low one inverted), on the PWMArea clock.
+constexpr WORD kHighPhaseGate = card::kGatePhase | card::kGateClockSelected;
+constexpr WORD kLowPhaseGate = card::kGatePhase | card::kGateInvert | card::kGateClockSelected;
 constexpr DWORD kArmRepeats = 1000001;
 constexpr DWORD kPhaseReads = 10000001;
 
@@ -23,7 +23,7 @@ constexpr DWORD kPhaseReads = 10000001;
 bool WaitForPhase(const CounterThread &thread, WORD offset) {
     for (DWORD i = 0; i < kPhaseReads; ++i) {
         if (StopRequested(thread)) return false;
-        if (!(CardReadWord(*thread.device, offset) & kPhasePending)) break;
+        if (!(CardReadWord(*thread.device, offset) & card::kGateStatusPending)) break;
     }
     return true;
 }
@@ -41,69 +41,78 @@ bool PulseWidthFromCount(WORD area, WORD count, FLOAT *microseconds) {
     }
 }
 
+namespace {
+
 // Arms counter 2 until the card reports the phase measurement pending and
 // waits for the high phase, then arms counter 1 and waits for the low one.
-DWORD WINAPI PWMWait(LPVOID parameter) {
+DWORD WINAPI PulseWidthWait(LPVOID parameter) {
     auto &thread = *static_cast<CounterThread *>(parameter);
     const DeviceRecord &device = *thread.device;
-    const WORD high = CounterGate(2), low = CounterGate(1);
+    const WORD high = card::CounterGate(kHighCounter), low = card::CounterGate(kLowCounter);
     bool running = true;
     for (DWORD i = 0; running && i < kArmRepeats; ++i) {
-        CardWriteWord(device, high, kArm | kHighPhaseGate);
+        CardWriteWord(device, high, card::kGateArm | kHighPhaseGate);
         if (!(running = PauseOneMillisecond(thread))) break;
         WORD status = CardReadWord(device, high);
         CardWriteWord(device, high, kHighPhaseGate);
         running = PauseOneMillisecond(thread);
-        if (status & kPhasePending) break;
+        if (status & card::kGateStatusPending) break;
     }
     if (running && WaitForPhase(thread, high)) {
-        CardWriteWord(device, low, kArm | kLowPhaseGate);
+        CardWriteWord(device, low, card::kGateArm | kLowPhaseGate);
         if (PauseOneMillisecond(thread)) {
             CardWriteWord(device, low, kLowPhaseGate);
             WaitForPhase(thread, low);
         }
     }
-    FinishCounterThread(thread, thread.device->counter.pwmReady);
+    FinishThread(thread, thread.device->counter.pwmReady);
     return 0;
 }
 
-}  // namespace ktz
+}  // namespace
 
-using namespace ktz;
+DWORD ReadPulseWidths(DeviceRecord &device, FLOAT *firstTime, FLOAT *secondTime) {
+    if (!firstTime || !secondTime) return DeviceError(device, KtzErrInvalidParameter);
 
-extern "C" {
-
-DWORD WINAPI PWMStartRead(KTZHANDLE handle, DWORD, FLOAT *firstTime, FLOAT *secondTime) {
-    DWORD result;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (!firstTime || !secondTime) return DeviceError(*device, ErrInvalidParameter);
-
-    CounterState &state = device->counter;
+    CounterState &state = device.counter;
     // The slot first: a thread sets its result before it clears its slot.
-    if (!CounterSlotBusy(CounterThreadKind::PulseWidth) && state.pwmReady == 0) {
-        StopCounterThreads(*device, CounterThreadKind::PulseWidth);
+    if (!SlotBusy(CounterThreadKind::PulseWidth) && state.pwmReady == 0) {
+        StopThreads(device, CounterThreadKind::PulseWidth);
         state.pwmReady = 0;
-        CardWriteWord(*device, kClockSelector, device->settings.PWMArea);
-        CardWriteWord(*device, kCounterControl, 0x70);  // counter 1, mode 0
-        WriteWords(*device, CounterData(1), {0xFF, 0xFF});
-        CardWriteWord(*device, kCounterControl, 0xB0);  // counter 2, mode 0
-        WriteWords(*device, CounterData(2), {0xFF, 0xFF});
-        WriteWords(*device, CounterGate(2), {0x80, 0x88, kHighPhaseGate});
-        WriteWords(*device, CounterGate(1), {0x80, 0x88, kLowPhaseGate});
-        StartCounterThread(*device, CounterThreadKind::PulseWidth, PWMWait);
+        CardWriteWord(device, card::kCounterClock, device.settings.PWMArea);
+        // Both counters count the PWMArea clock down from 0xFFFF...
+        for (WORD counter : {kLowCounter, kHighCounter}) {
+            CardWriteWord(device, card::kCounterControl,
+                          card::ControlWord8254(counter, card::Access8254::LowThenHigh,
+                                                card::kMode8254Count));
+            WriteWords(device, card::CounterData(counter), {0xFF, 0xFF});
+        }
+        // ...counter 2 through the input's high phase, counter 1 through its low one.
+        ClearGate(device, kHighCounter);
+        CardWriteWord(device, card::CounterGate(kHighCounter), kHighPhaseGate);
+        ClearGate(device, kLowCounter);
+        CardWriteWord(device, card::CounterGate(kLowCounter), kLowPhaseGate);
+        StartThread(device, CounterThreadKind::PulseWidth, PulseWidthWait);
         return kSuccess;  // the first call of a measurement gives no value
     }
     if (state.pwmReady == 1) {
-        WORD second = ReadCounterValue(*device, 1);
-        WORD first = ReadCounterValue(*device, 2);
-        WORD area = device->settings.PWMArea;
+        WORD second = ReadValue(device, kLowCounter);
+        WORD first = ReadValue(device, kHighCounter);
+        WORD area = device.settings.PWMArea;
         PulseWidthFromCount(area, first, firstTime);
         PulseWidthFromCount(area, second, secondTime);
         state.pwmReady = 0;
-        ReapCounterThreads(*device);
+        ReapThreads(device);
     }
     return kSuccess;
 }
 
-}  // extern "C"
+}  // namespace ktz::counter
+
+using namespace ktz;
+
+extern "C" DWORD WINAPI PWMStartRead(KTZHANDLE handle, DWORD, FLOAT *firstTime,
+                                     FLOAT *secondTime) {
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? counter::ReadPulseWidths(*device, firstTime, secondTime) : device.Refusal();
+}

@@ -1,4 +1,6 @@
-#include "counter/counter_threads.h"
+// The measurement threads: the process-wide slots and the threads each
+// record owns (see counter.h).
+#include "counter/counter.h"
 
 #include <memory>
 #include <mutex>
@@ -6,7 +8,7 @@
 
 #include "core/device.h"
 
-namespace ktz {
+namespace ktz::counter {
 namespace {
 
 // One slot per kind of thread, shared by all devices. A thread clears its
@@ -48,12 +50,11 @@ void JoinWhere(DeviceRecord &device, bool stop, Select select) {
 
 }  // namespace
 
-bool CounterSlotBusy(CounterThreadKind kind) { return Slot(kind).load() != nullptr; }
+bool SlotBusy(CounterThreadKind kind) { return Slot(kind).load() != nullptr; }
 
-void ForgetCounterThread(CounterThreadKind kind) { Slot(kind) = nullptr; }
+void ForgetThread(CounterThreadKind kind) { Slot(kind) = nullptr; }
 
-bool StartCounterThread(DeviceRecord &device, CounterThreadKind kind,
-                        LPTHREAD_START_ROUTINE procedure) {
+bool StartThread(DeviceRecord &device, CounterThreadKind kind, LPTHREAD_START_ROUTINE procedure) {
     std::lock_guard lock(threadLock);
     auto owned = std::make_unique<CounterThread>();
     CounterThread *thread = owned.get();
@@ -75,24 +76,24 @@ bool StartCounterThread(DeviceRecord &device, CounterThreadKind kind,
     return true;
 }
 
-void StopCounterThreads(DeviceRecord &device, CounterThreadKind kind) {
+void StopThreads(DeviceRecord &device, CounterThreadKind kind) {
     std::lock_guard lock(threadLock);
     JoinWhere(device, true, [&](const CounterThread &t) { return t.kind == kind; });
 }
 
-void StopRecordThreads(DeviceRecord &device) {
+void Release(DeviceRecord &device) {
     std::lock_guard lock(threadLock);
     JoinWhere(device, true, [](const CounterThread &) { return true; });
 }
 
-void StopAllCounterThreads(DeviceRecord &device) {
+void StopAllThreads(DeviceRecord &device) {
     std::lock_guard lock(threadLock);
     for (auto kind : {CounterThreadKind::Frequency, CounterThreadKind::PulseWidth})
         if (CounterThread *thread = Slot(kind).exchange(nullptr)) Join(thread, true);
     JoinWhere(device, true, [](const CounterThread &) { return true; });
 }
 
-void ReapCounterThreads(DeviceRecord &device) {
+void ReapThreads(DeviceRecord &device) {
     std::lock_guard lock(threadLock);
     JoinWhere(device, false, [](const CounterThread &t) { return t.done.load(); });
 }
@@ -103,7 +104,7 @@ bool PauseOneMillisecond(const CounterThread &thread) {
     return !StopRequested(thread);
 }
 
-void FinishCounterThread(CounterThread &thread, std::atomic<WORD> &ready) {
+void FinishThread(CounterThread &thread, std::atomic<WORD> &ready) {
     if (StopRequested(thread)) return;
     // The result comes before the slot is cleared: a caller that finds the
     // slot empty then finds the result too, and does not start anew over it.
@@ -112,4 +113,4 @@ void FinishCounterThread(CounterThread &thread, std::atomic<WORD> &ready) {
     ClearSlotIfNamed(&thread);
 }
 
-}  // namespace ktz
+}  // namespace ktz::counter

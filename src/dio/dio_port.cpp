@@ -1,45 +1,42 @@
-#include "dio/dio_port.h"
-
+// The register work of the digital ports, shared by the byte, bit, word and
+// port-group functions.
 #include <ktz3649.h>
 
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
+#include "dio/dio.h"
 
-namespace ktz {
-namespace {
-
-constexpr WORD kRegPort[kDioPorts] = {40, 41};
-constexpr WORD kRegDirection = 42;
-
-}  // namespace
+namespace ktz::dio {
 
 void WritePortDirections(const DeviceRecord &device) {
-    CardWriteByte(device, kRegDirection, static_cast<BYTE>(device.settings.DioPortMode));
+    CardWriteByte(device, card::kDioDirection, static_cast<BYTE>(device.settings.DioPortMode));
 }
 
-DWORD DioPortRead(const DeviceRecord &device, WORD port, WORD *value) {
-    if (port >= kDioPorts) return DeviceError(device, ErrInvalidChannel);
+DWORD PortRead(const DeviceRecord &device, WORD port, WORD *value) {
+    if (port >= kDioPorts) return DeviceError(device, KtzErrInvalidChannel);
     WritePortDirections(device);
-    *value = CardReadByte(device, kRegPort[port]);
+    *value = CardReadByte(device, card::DioPort(port));
     return kSuccess;
 }
 
-DWORD DioPortWriteMasked(DeviceRecord &device, WORD port, WORD mask, WORD state) {
-    if (port >= kDioPorts) return DeviceError(device, ErrInvalidChannel);
+DWORD PortWriteMasked(DeviceRecord &device, WORD port, WORD mask, WORD state) {
+    if (port >= kDioPorts) return DeviceError(device, KtzErrInvalidChannel);
     mask &= 0xFF;
     state &= 0xFF;
     WritePortDirections(device);
-    WORD current = CardReadByte(device, kRegPort[port]);
+    WORD current = CardReadByte(device, card::DioPort(port));
     device.dio.dioReadback[port] = current;
-    CardWriteByte(device, kRegPort[port], static_cast<BYTE>((state & mask) | (current & ~mask)));
+    auto next = static_cast<BYTE>((state & mask) | (current & ~mask));
+    CardWriteByte(device, card::DioPort(port), next);
     return kSuccess;
 }
 
-DWORD DioPortReadback(const DeviceRecord &device, WORD port, WORD *value) {
-    if (port >= kDioPorts) return DeviceError(device, ErrInvalidChannel);
-    *value = CardReadByte(device, kRegPort[port]);
+DWORD PortReadback(const DeviceRecord &device, WORD port, WORD *value) {
+    if (port >= kDioPorts) return DeviceError(device, KtzErrInvalidChannel);
+    *value = CardReadByte(device, card::DioPort(port));
     return kSuccess;
 }
 
-}  // namespace ktz
+}  // namespace ktz::dio

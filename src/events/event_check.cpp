@@ -4,23 +4,26 @@
 
 #include "core/device.h"
 #include "core/result.h"
+#include "events/events.h"
 #include "fai/fai.h"
+#include "fao/fao.h"
 
-namespace ktz {
+namespace ktz::events {
 namespace {
 
-constexpr DWORD kInputEndedSlot = 2;
-constexpr DWORD kOutputEndedSlot = 6;
 constexpr WORD kTimedOut = 0xFFFF;
 
-DWORD Check(KTZHANDLE handle, DeviceRecord &device, WORD *eventType, DWORD timeout) {
+}  // namespace
+
+DWORD Check(DeviceRecord &device, WORD *eventType, DWORD timeout) {
+    if (!eventType) return DeviceError(device, KtzErrInvalidParameter);
     EventState &events = device.events;
     if (!events.eventsOpened) {
         *eventType = 0;
         return kSuccess;
     }
     DWORD result = WaitForMultipleObjects(kEventSlots, events.eventHandles, FALSE, timeout);
-    if (result == WAIT_FAILED) return DeviceError(device, ErrEventWait);
+    if (result == WAIT_FAILED) return DeviceError(device, KtzErrEventWait);
     if (result == WAIT_TIMEOUT) {
         *eventType = kTimedOut;
         return kSuccess;
@@ -33,27 +36,20 @@ DWORD Check(KTZHANDLE handle, DeviceRecord &device, WORD *eventType, DWORD timeo
     *eventType = KtzEventTypeCode(slot);
     ResetEvent(events.eventHandles[slot]);
     if (slot == kInputEndedSlot && device.fai.faiRunning) {
-        FaiTerminate(device);
+        fai::Terminate(device);
     } else if (slot == kOutputEndedSlot && device.fao.faoRunning) {
         // Reported again once the output FIFO has run empty.
         *eventType = 0;
-        FAOTerminate(handle);
+        fao::Terminate(device);
     }
     return kSuccess;
 }
 
-}  // namespace
-}  // namespace ktz
+}  // namespace ktz::events
 
 using namespace ktz;
 
-extern "C" {
-
-DWORD WINAPI CheckEvent(KTZHANDLE handle, WORD *eventType, DWORD timeout) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!eventType) return DeviceError(*device, ErrInvalidParameter);
-    return Check(handle, *device, eventType, timeout);
+extern "C" DWORD WINAPI CheckEvent(KTZHANDLE handle, WORD *eventType, DWORD timeout) {
+    DeviceUse device(handle);
+    return device ? events::Check(*device, eventType, timeout) : device.Refusal();
 }
-
-}  // extern "C"

@@ -1,5 +1,5 @@
-// Choosing the events an application wants, and opening the driver's named
-// events of the device.
+// Choosing the events an application wants, opening the driver's named
+// events of the device, and closing them again.
 #include <ktz3649.h>
 #include <ktz3649_driver.h>
 
@@ -8,10 +8,10 @@
 #include "core/result.h"
 #include "events/events.h"
 
-namespace ktz {
+namespace ktz::events {
 namespace {
 
-constexpr int kInputSlots = 4;  // slots 0 to 3 report fast input
+constexpr int kInputSlots = KTZ_EVENT_INPUT_SLOTS;  // slots 0 to 3 report fast input
 constexpr WORD kLastInputType = 15;
 constexpr DWORD kEventNumberMask = 0xFFFFF;
 
@@ -27,44 +27,58 @@ void SetFlags(EventState &events, WORD type, WORD enabled) {
 
 }  // namespace
 
-DWORD OpenDeviceEvents(DeviceRecord &device) {
+DWORD OpenNamed(DeviceRecord &device) {
     EventState &events = device.events;
     for (int slot = 0; slot < kEventSlots; ++slot) {
         if (events.eventHandles[slot]) continue;
         char name[96];
         wsprintfA(name, "%s%u", KtzEventBaseName(slot), device.deviceNumber & kEventNumberMask);
         events.eventHandles[slot] = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
-        if (!events.eventHandles[slot]) return Bare(ErrEventCreate);
+        if (!events.eventHandles[slot]) return Bare(KtzErrEventCreate);
     }
     return kSuccess;
 }
 
-}  // namespace ktz
-
-using namespace ktz;
-
-extern "C" {
-
-DWORD WINAPI EnableEvent(KTZHANDLE handle, WORD eventType, WORD enabled, WORD count) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    EventState &events = device->events;
+DWORD Enable(DeviceRecord &device, WORD eventType, WORD enabled, WORD count) {
+    EventState &events = device.events;
     SetFlags(events, eventType, enabled);
     events.eventEnabled = enabled;
     events.eventType = eventType;
     events.eventCount = count;
     if (eventType < KTZ_FIRST_OUTPUT_EVENT_TYPE && eventType > kLastInputType)
-        return DeviceError(*device, ErrInvalidEventType);
+        return DeviceError(device, KtzErrInvalidEventType);
 
     if (!events.eventsOpened) {
         for (HANDLE &event : events.eventHandles) event = nullptr;
         events.eventsOpened = 1;
     }
     KtzEventEnableRequest request{eventType, enabled};
-    if (!KernelRequest(*device, KTZ_IOCTL_EVENT_ENABLE, &request, sizeof request, nullptr, 0))
-        return DeviceError(*device, ErrEventEnable);
-    if (OpenDeviceEvents(*device) != kSuccess) return DeviceError(*device, ErrEventCreate);
+    if (!KernelRequest(device, KTZ_IOCTL_EVENT_ENABLE, &request, sizeof request, nullptr, 0))
+        return DeviceError(device, KtzErrEventEnable);
+    if (OpenNamed(device) != kSuccess) return DeviceError(device, KtzErrEventCreate);
     return kSuccess;
 }
 
-}  // extern "C"
+void Close(DeviceRecord &device) {
+    // The events stay open while fast input or output runs: its end is
+    // still to be reported.
+    if (device.fai.faiRunning || device.fao.faoRunning) return;
+    EventState &events = device.events;
+    for (int slot = 0; slot < kEventSlots; ++slot) {
+        if (events.eventHandles[slot]) {
+            CloseHandle(events.eventHandles[slot]);
+            events.eventHandles[slot] = nullptr;
+        }
+        events.eventFlags[slot] = 0;
+    }
+    events.eventsOpened = 0;
+}
+
+}  // namespace ktz::events
+
+using namespace ktz;
+
+extern "C" DWORD WINAPI EnableEvent(KTZHANDLE handle, WORD eventType, WORD enabled, WORD count) {
+    DeviceUse device(handle);
+    return device ? events::Enable(*device, eventType, enabled, count) : device.Refusal();
+}

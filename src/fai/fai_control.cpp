@@ -1,5 +1,5 @@
 // A running acquisition: the driver's progress, its overrun condition, and
-// the end of the acquisition by stop or terminate.
+// the end of the acquisition by stop or terminate, or by the last close.
 #include <ktz3649.h>
 #include <ktz3649_driver.h>
 
@@ -8,7 +8,7 @@
 #include "core/result.h"
 #include "fai/fai.h"
 
-namespace ktz {
+namespace ktz::fai {
 namespace {
 
 // What a start took for the run: the read's event and the buffer lock.
@@ -23,7 +23,7 @@ void ReleaseRun(DeviceRecord &device) {
 
 }  // namespace
 
-void FaiStop(DeviceRecord &device) {
+void Stop(DeviceRecord &device) {
     FaiState &fai = device.fai;
     fai.faiClaimed = 0;
     if (!fai.faiRunning) return;
@@ -32,7 +32,7 @@ void FaiStop(DeviceRecord &device) {
     if (fai.faiRunning.exchange(0)) ReleaseRun(device);
 }
 
-void FaiTerminate(DeviceRecord &device) {
+void Terminate(DeviceRecord &device) {
     FaiState &fai = device.fai;
     fai.faiClaimed = 0;
     if (!fai.faiRunning.exchange(0)) return;
@@ -40,21 +40,15 @@ void FaiTerminate(DeviceRecord &device) {
     ReleaseRun(device);
 }
 
-}  // namespace ktz
+void Release(DeviceRecord &device) { Terminate(device); }
 
-using namespace ktz;
-
-extern "C" {
-
-DWORD WINAPI FAICheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *count,
-                      WORD *status2, WORD *status3) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+DWORD Check(const DeviceRecord &device, WORD *stopped, WORD *status1, DWORD *count,
+            WORD *status2, WORD *status3) {
     if (!stopped || !status1 || !count || !status2 || !status3)
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidParameter);
     KtzFastStatusRecord record{};
-    KernelRequest(*device, KTZ_IOCTL_FAI_STATUS, &record, sizeof record, &record, sizeof record);
-    if (record.error != 0) return DeviceStatus(*device, record.error);
+    KernelRequest(device, KTZ_IOCTL_FAI_STATUS, &record, sizeof record, &record, sizeof record);
+    if (record.error != 0) return DeviceStatus(device, record.error);
     *stopped = 0;
     *status1 = record.status1;
     *count = record.count;
@@ -63,24 +57,41 @@ DWORD WINAPI FAICheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *cou
     return kSuccess;
 }
 
+void ResetOverrun(const DeviceRecord &device) {
+    KernelRequest(device, KTZ_IOCTL_FAI_CLEAR_OVERRUN, nullptr, 0, nullptr, 0);
+}
+
+}  // namespace ktz::fai
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI FAICheck(KTZHANDLE handle, WORD *stopped, WORD *status1, DWORD *count,
+                      WORD *status2, WORD *status3) {
+    DeviceUse device(handle);
+    return device ? fai::Check(*device, stopped, status1, count, status2, status3)
+                  : device.Refusal();
+}
+
 DWORD WINAPI ClearOverrun(KTZHANDLE handle) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    KernelRequest(*device, KTZ_IOCTL_FAI_CLEAR_OVERRUN, nullptr, 0, nullptr, 0);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
+    fai::ResetOverrun(*device);
     return kSuccess;
 }
 
 DWORD WINAPI FAIStop(KTZHANDLE handle) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    FaiStop(*device);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
+    fai::Stop(*device);
     return kSuccess;
 }
 
 DWORD WINAPI FAITerminate(KTZHANDLE handle) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    FaiTerminate(*device);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
+    fai::Terminate(*device);
     return kSuccess;
 }
 

@@ -1,5 +1,4 @@
-#include "fai/fai_scale.h"
-
+// The scaling of fast-input samples, prepared once per range.
 #include <ktz3649.h>
 
 #include <cstring>
@@ -7,31 +6,31 @@
 #include <mutex>
 #include <vector>
 
-#include "ai/gain.h"
+#include "ai/ai.h"
 #include "fai/fai.h"
 
-namespace ktz {
+namespace ktz::fai {
 namespace {
 
 struct Range {
     FLOAT fullScale;
-    FaiScale scale;
-    FLOAT volts[kFaiCodes];
+    Scale scale;
+    FLOAT volts[kCodes];
 };
 
 // Whether the block computation reproduces the table for every code.
-bool ComputesTheTable(const FaiScale &scale) {
-    INT offsets[kFaiBlock];
-    FLOAT steps[kFaiBlock];
-    for (DWORD j = 0; j < kFaiBlock; ++j) {
+bool ComputesTheTable(const Scale &scale) {
+    INT offsets[kBlock];
+    FLOAT steps[kBlock];
+    for (DWORD j = 0; j < kBlock; ++j) {
         offsets[j] = scale.offset;
         steps[j] = scale.step;
     }
-    WORD codes[kFaiBlock];
-    FLOAT volts[kFaiBlock];
-    for (DWORD first = 0; first < kFaiCodes; first += kFaiBlock) {
-        for (DWORD j = 0; j < kFaiBlock; ++j) codes[j] = static_cast<WORD>(first + j);
-        FaiScaleBlock(codes, volts, offsets, steps);
+    WORD codes[kBlock];
+    FLOAT volts[kBlock];
+    for (DWORD first = 0; first < kCodes; first += kBlock) {
+        for (DWORD j = 0; j < kBlock; ++j) codes[j] = static_cast<WORD>(first + j);
+        ScaleBlock(codes, volts, offsets, steps);
         if (std::memcmp(volts, scale.volts + first, sizeof volts) != 0) return false;
     }
     return true;
@@ -39,9 +38,9 @@ bool ComputesTheTable(const FaiScale &scale) {
 
 }  // namespace
 
-const FaiScale *FaiScaleOf(const DeviceRecord &device, WORD gainCode) {
+const Scale *ScaleOf(const DeviceRecord &device, WORD gainCode) {
     FLOAT fullScale = 0, offset = 0;
-    if (!AIGainRange(device, gainCode, &fullScale, &offset)) return nullptr;
+    if (!ai::GainRange(device, gainCode, &fullScale, &offset)) return nullptr;
     WORD counts = static_cast<WORD>(offset);
 
     // A handful of ranges exist; each is prepared at its first use.
@@ -52,9 +51,9 @@ const FaiScale *FaiScaleOf(const DeviceRecord &device, WORD gainCode) {
         if (range->fullScale == fullScale && range->scale.offset == counts) return &range->scale;
     auto range = std::make_unique<Range>();
     range->fullScale = fullScale;
-    for (WORD code = 0; code < kFaiCodes; ++code)
-        AIScale(code, fullScale, kAiMaxCount, counts, &range->volts[code]);
-    FaiScale &scale = range->scale;
+    for (WORD code = 0; code < kCodes; ++code)
+        ai::Scale(code, fullScale, kAiMaxCount, counts, &range->volts[code]);
+    Scale &scale = range->scale;
     scale.volts = range->volts;
     scale.offset = counts;
     scale.step = static_cast<FLOAT>(fullScale / (kAiMaxCount + 1.0 - counts));
@@ -63,4 +62,4 @@ const FaiScale *FaiScaleOf(const DeviceRecord &device, WORD gainCode) {
     return &ranges.back()->scale;
 }
 
-}  // namespace ktz
+}  // namespace ktz::fai

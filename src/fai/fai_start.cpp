@@ -4,27 +4,18 @@
 #include <ktz3649.h>
 #include <ktz3649_driver.h>
 
-#include "ai/ai_convert.h"
-#include "ai/gain.h"
+#include "ai/ai.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/kernel.h"
 #include "core/registers.h"
 #include "core/result.h"
 #include "fai/fai.h"
 
-namespace ktz {
+namespace ktz::fai {
 namespace {
 
-// A/D registers the queue programming writes.
-constexpr WORD kRegRange = 2;    // range byte of the selected queue entry
-constexpr WORD kRegMux = 4;      // stop channel << 8 | start channel
-constexpr WORD kRegControl = 6;  // 0: no pacer, no external trigger
-constexpr WORD kRangeDifferential = 32;
-
 constexpr WORD kLastChannel = kAiChannels - 1;
-constexpr DWORD kMinPacerRate = 154;
-constexpr DWORD kMaxPacerRate = 1000000;
-constexpr double kPacerClock = 10000000.0;  // Hz; the divisor counts this clock
 constexpr DWORD kMinPostScans = 2;
 constexpr DWORD kMaxPostScans = 65535;
 constexpr float kMaxTriggerLevel = 10.0f;
@@ -33,13 +24,11 @@ constexpr float kMaxTriggerLevel = 10.0f;
 DWORD Wrap(DWORD channel) { return channel > kLastChannel ? channel - kAiChannels : channel; }
 
 bool IsPairEven(const DeviceRecord &device, DWORD channel) {
-    return channel <= kLastChannel && !(channel & 1) && IsDifferential(device, WORD(channel));
+    return channel <= kLastChannel && !(channel & 1) && ai::IsDifferential(device, WORD(channel));
 }
 bool IsPairOdd(const DeviceRecord &device, DWORD channel) {
-    return channel <= kLastChannel && (channel & 1) && IsDifferential(device, WORD(channel));
+    return channel <= kLastChannel && (channel & 1) && ai::IsDifferential(device, WORD(channel));
 }
-
-WORD MuxWord(DWORD stop, DWORD start) { return static_cast<WORD>(stop << 8 | start); }
 
 // The last channel the scan reaches: the odd member of a pair takes no scan
 // entry, and the scan wraps from 15 to 0.
@@ -62,7 +51,7 @@ DWORD StopChannel(const DeviceRecord &device, DWORD start, DWORD scanLength) {
 // One queue entry per scan entry: select the channel, write its range byte.
 void ProgramQueue(const DeviceRecord &device, DWORD start, DWORD stop) {
     const FaiState &fai = device.fai;
-    CardWriteWord(device, kRegControl, 0);
+    CardWriteWord(device, card::kAdControl, card::kAdControlSoftware);
     DWORD channel = start, gain = 0;
     for (DWORD i = 0, n = fai.faiScanLength; i < n; ++i) {
         channel = Wrap(channel);
@@ -72,19 +61,20 @@ void ProgramQueue(const DeviceRecord &device, DWORD start, DWORD stop) {
             continue;
         }
         WORD range = fai.faiGains[gain++];
-        if (IsPairEven(device, channel)) range = static_cast<WORD>(range + kRangeDifferential);
-        CardWriteWord(device, kRegMux, MuxWord(channel, channel));
-        CardWriteByte(device, kRegRange, static_cast<BYTE>(range));
+        if (IsPairEven(device, channel))
+            range = static_cast<WORD>(range + card::kAdRangeDifferential);
+        CardWriteWord(device, card::kAdMux, card::AdMuxWord(channel, channel));
+        CardWriteByte(device, card::kAdRange, static_cast<BYTE>(range));
         ++channel;
     }
-    CardWriteWord(device, kRegMux, MuxWord(stop, start));
+    CardWriteWord(device, card::kAdMux, card::AdMuxWord(start, stop));
 }
 
 // The divisor of the 10 MHz pacer clock for a rate, truncated to 16 bits
 // (an external clock's rate is not range-tested; a rate of 0 gives 0).
 WORD PacerDivisor(DWORD rate) {
     if (rate == 0) return 0;
-    return static_cast<WORD>(static_cast<DWORD>(kPacerClock / rate));
+    return static_cast<WORD>(card::kPacerClockHz / rate);
 }
 
 // -10 V to +10 V as 0 to 255.
@@ -98,55 +88,49 @@ void AbandonStart(const DeviceRecord &device) {
     KernelRequest(device, KTZ_IOCTL_FAI_TERMINATE, nullptr, 0, nullptr, 0);
 }
 
-struct StartArguments {
-    WORD triggerSource, triggerMode, clockSource, option1, option2;
-    float triggerLevel;
-    WORD option3, scanLength, startChannel;
-    DWORD postTriggerScans, sampleCount, sampleRate;
-    const WORD *gainList;
-    HGLOBAL bufferHandle;
-};
-
 // The argument checks that follow the claim, in their order.
 DWORD CheckStart(const DeviceRecord &device, const StartArguments &a, WORD startChannel) {
     if ((a.triggerMode == 0) != (a.triggerSource == 0))
-        return DeviceError(device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidParameter);
     if (a.scanLength > kMaxScanLength || startChannel > kLastChannel)
-        return DeviceError(device, ErrInvalidChannel);
+        return DeviceError(device, KtzErrInvalidChannel);
     if ((a.sampleCount & 1) || a.sampleCount == 0 || a.sampleCount > kFaiMaxSamples)
-        return DeviceError(device, ErrInvalidCount);
+        return DeviceError(device, KtzErrInvalidCount);
     if (a.postTriggerScans < kMinPostScans || a.postTriggerScans > kMaxPostScans)
-        return DeviceError(device, ErrInvalidParameter);
-    if (!a.bufferHandle) return DeviceError(device, ErrNoBuffer);
-    if (a.clockSource == 0 && (a.sampleRate > kMaxPacerRate || a.sampleRate < kMinPacerRate))
-        return DeviceError(device, ErrInvalidPacerRate);
+        return DeviceError(device, KtzErrInvalidParameter);
+    if (!a.bufferHandle) return DeviceError(device, KtzErrNoBuffer);
+    if (a.clockSource == 0 &&
+        (a.sampleRate > card::kPacerMaxRate || a.sampleRate < card::kPacerMinRate))
+        return DeviceError(device, KtzErrInvalidPacerRate);
     if (!(a.triggerLevel <= kMaxTriggerLevel && a.triggerLevel >= -kMaxTriggerLevel))
-        return DeviceError(device, ErrInvalidTriggerLevel);
-    if (a.scanLength && !a.gainList) return DeviceError(device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidTriggerLevel);
+    if (a.scanLength && !a.gainList) return DeviceError(device, KtzErrInvalidParameter);
     for (WORD i = 0; i < a.scanLength; ++i)
-        if (a.gainList[i] > kAiMaxGainCode) return DeviceError(device, ErrInvalidGain);
+        if (a.gainList[i] > kAiMaxGainCode) return DeviceError(device, KtzErrInvalidGain);
     return kSuccess;
 }
 
+}  // namespace
+
 DWORD Start(DeviceRecord &device, const StartArguments &a) {
     FaiState &fai = device.fai;
-    if (fai.faiClaimed) return DeviceError(device, ErrAcquisitionRunning);
+    if (fai.faiClaimed) return DeviceError(device, KtzErrAcquisitionRunning);
     fai.faiClaimed = 1;  // stays set on every failure from here on
 
     KernelRequest(device, KTZ_IOCTL_FAI_AVAILABILITY, &fai.faiAvailWord, sizeof fai.faiAvailWord,
                   &fai.faiAvailWord, sizeof fai.faiAvailWord);
-    if (fai.faiAvailWord != 0) return DeviceError(device, ErrDmaBusy);
+    if (fai.faiAvailWord != 0) return DeviceError(device, KtzErrDmaBusy);
 
     // The odd member of a pair starts the scan on its even channel.
     WORD start = a.startChannel;
-    if ((start & 1) && IsDifferential(device, start)) --start;
+    if ((start & 1) && ai::IsDifferential(device, start)) --start;
     if (DWORD rc = CheckStart(device, a, start)) return rc;
 
     // The driver writes sampleCount words into the buffer: it must hold them.
     DWORD bytes = a.sampleCount * sizeof(WORD);
-    if (GlobalSize(a.bufferHandle) < bytes) return DeviceError(device, ErrNoBuffer);
+    if (GlobalSize(a.bufferHandle) < bytes) return DeviceError(device, KtzErrNoBuffer);
     auto *buffer = static_cast<WORD *>(GlobalLock(a.bufferHandle));
-    if (!buffer) return DeviceError(device, ErrNoBuffer);
+    if (!buffer) return DeviceError(device, KtzErrNoBuffer);
 
     fai.faiBufferHandle = a.bufferHandle;
     fai.faiBuffer = buffer;
@@ -174,7 +158,7 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     request.postTriggerScans = a.postTriggerScans;
     request.clockSource = a.clockSource;
     request.option2 = a.option2;
-    request.multiplexer = MuxWord(stop, start);
+    request.multiplexer = card::AdMuxWord(start, stop);
     KernelRequest(device, KTZ_IOCTL_FAI_START, &request, sizeof request, &request, sizeof request);
     if (request.status != 0) return DeviceStatus(device, request.status);
 
@@ -183,22 +167,29 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!read.hEvent) {
         AbandonStart(device);
-        return DeviceError(device, ErrEventCreate);
+        return DeviceError(device, KtzErrEventCreate);
     }
     if (!ReadFile(device.kernelHandle, buffer, bytes, nullptr, &read) &&
         GetLastError() != ERROR_IO_PENDING) {
         AbandonStart(device);
         CloseHandle(read.hEvent);  // no read will signal it
         read.hEvent = nullptr;
-        return DeviceError(device, ErrTransferStart);
+        return DeviceError(device, KtzErrTransferStart);
     }
     fai.faiRunning = 1;
+    // Yield the rest of the time slice: the driver's side of the new
+    // acquisition gets the processor before the caller goes on.
     Sleep(0);
     return kSuccess;
 }
 
-}  // namespace
-}  // namespace ktz
+DWORD FifoSize(const DeviceRecord &device, DWORD *size) {
+    if (!size) return DeviceError(device, KtzErrInvalidParameter);
+    *size = card::kAdFifoSamples;
+    return kSuccess;
+}
+
+}  // namespace ktz::fai
 
 using namespace ktz;
 
@@ -210,21 +201,17 @@ DWORD WINAPI FAIDmaExStart(KTZHANDLE handle, WORD triggerSource, WORD triggerMod
                            DWORD postTriggerScans, DWORD sampleCount, DWORD sampleRate,
                            WORD *gainList, DWORD, DWORD, HGLOBAL bufferHandle, DWORD, DWORD,
                            DWORD, DWORD) {
-    DWORD result = kSuccess;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    return Start(*device, {triggerSource, triggerMode, clockSource, option1, option2,
-                           triggerLevel, option3, scanLength, startChannel, postTriggerScans,
-                           sampleCount, sampleRate, gainList, bufferHandle});
+    DeviceUse device(handle, BoardCheck::Known);
+    if (!device) return device.Refusal();
+    return fai::Start(*device, {triggerSource, triggerMode, clockSource, option1, option2,
+                                triggerLevel, option3, scanLength, startChannel,
+                                postTriggerScans, sampleCount, sampleRate, gainList,
+                                bufferHandle});
 }
 
 DWORD WINAPI GetFIFOSize(KTZHANDLE handle, DWORD *size) {
-    DWORD result = kSuccess;
-    DeviceRecord *device = FindKnownDevice(handle, &result);
-    if (!device) return result;
-    if (!size) return DeviceError(*device, ErrInvalidParameter);
-    *size = kFaiFifoSize;
-    return kSuccess;
+    DeviceUse device(handle, BoardCheck::Known);
+    return device ? fai::FifoSize(*device, size) : device.Refusal();
 }
 
 }  // extern "C"

@@ -8,9 +8,8 @@
 #include "core/device.h"
 #include "core/result.h"
 #include "fai/fai.h"
-#include "fai/fai_scale.h"
 
-namespace ktz {
+namespace ktz::fai {
 namespace {
 
 // Whether sample i (at least 1) is the first after a clear-to-set change of
@@ -41,7 +40,7 @@ void ForEachRun(const FaiState &fai, DWORD base, DWORD start, DWORD count, Copy 
 // holds count as a buffer that is all post-trigger (the marker first).
 DWORD ReorderBase(const FaiState &fai) {
     const DWORD n = fai.faiCount;
-    DWORD marker = FaiFirstMarker(fai.faiBuffer, n);
+    DWORD marker = FirstMarker(fai.faiBuffer, n);
     DWORD post = DWORD{fai.faiPostScans} * fai.faiScanLength;
     if (post > n) post = n;
     return (marker + post) % n;
@@ -53,9 +52,9 @@ DWORD ReorderBase(const FaiState &fai) {
 struct Pattern {
     static constexpr DWORD kMaxPeriod = 240;  // lcm(15, 16)
     DWORD entries = 0, period = 0;
-    INT offsets[kMaxPeriod + kFaiBlock];
-    FLOAT steps[kMaxPeriod + kFaiBlock];
-    const FaiScale *scales[kMaxScanLength];
+    INT offsets[kMaxPeriod + kBlock];
+    FLOAT steps[kMaxPeriod + kBlock];
+    const Scale *scales[kMaxScanLength];
 };
 
 DWORD Lcm(DWORD a, DWORD b) {
@@ -71,11 +70,11 @@ DWORD Lcm(DWORD a, DWORD b) {
 // Volts of `length` contiguous samples, the first at scan position `first`.
 void ScaleRun(const WORD *source, FLOAT *out, DWORD length, DWORD first, const Pattern &p) {
     DWORD q = first % p.entries;
-    for (; length >= kFaiBlock; length -= kFaiBlock) {
-        FaiScaleBlock(source, out, p.offsets + q, p.steps + q);
-        source += kFaiBlock;
-        out += kFaiBlock;
-        q += kFaiBlock;
+    for (; length >= kBlock; length -= kBlock) {
+        ScaleBlock(source, out, p.offsets + q, p.steps + q);
+        source += kBlock;
+        out += kBlock;
+        q += kBlock;
         if (q >= p.period) q -= p.period;
     }
     for (DWORD j = 0; j < length; ++j)
@@ -90,13 +89,15 @@ void LookUpRun(const WORD *source, FLOAT *out, DWORD length, DWORD first, const 
     }
 }
 
+}  // namespace
+
 DWORD Transfer(const DeviceRecord &device, void *destination, WORD dataType, DWORD start,
                DWORD count) {
     const FaiState &fai = device.fai;
     const DWORD n = fai.faiCount;
     if (start >= n || count > n || count > n - start || count == 0)
-        return DeviceError(device, ErrInvalidCount);
-    if (!destination) return DeviceError(device, ErrInvalidParameter);
+        return DeviceError(device, KtzErrInvalidCount);
+    if (!destination) return DeviceError(device, KtzErrInvalidParameter);
 
     DWORD base = 0;
     if (fai.faiTriggerMode == kFaiAboutTrigger && dataType == 1 && !fai.faiClaimed)
@@ -114,19 +115,19 @@ DWORD Transfer(const DeviceRecord &device, void *destination, WORD dataType, DWO
     // (gain code 0 for every sample without a scan length).
     Pattern p;
     p.entries = fai.faiScanLength ? fai.faiScanLength : 1;
-    p.period = Lcm(p.entries, kFaiBlock);
+    p.period = Lcm(p.entries, kBlock);
     bool exact = true;
     for (DWORD entry = 0; entry < p.entries; ++entry) {
         WORD gain = fai.faiScanLength ? fai.faiGains[entry] : 0;
-        p.scales[entry] = FaiScaleOf(device, gain);
+        p.scales[entry] = ScaleOf(device, gain);
         // Only the entries the range reaches need a scaling.
         DWORD distance = (entry + p.entries - start % p.entries) % p.entries;
         bool used = count >= p.entries || distance < count;
-        if (!p.scales[entry] && used) return DeviceError(device, ErrInvalidGain);
+        if (!p.scales[entry] && used) return DeviceError(device, KtzErrInvalidGain);
         exact = exact && (!p.scales[entry] || p.scales[entry]->exact);
     }
-    for (DWORD j = 0; j < p.period + kFaiBlock; ++j) {
-        const FaiScale *scale = p.scales[j % p.entries];
+    for (DWORD j = 0; j < p.period + kBlock; ++j) {
+        const Scale *scale = p.scales[j % p.entries];
         p.offsets[j] = scale ? scale->offset : 0;
         p.steps[j] = scale ? scale->step : 0.0f;
     }
@@ -138,33 +139,15 @@ DWORD Transfer(const DeviceRecord &device, void *destination, WORD dataType, DWO
     return kSuccess;
 }
 
-}  // namespace
-
-DWORD FaiFirstMarker(const WORD *buffer, DWORD count) {
+DWORD FirstMarker(const WORD *buffer, DWORD count) {
     for (DWORD i = 1; i < count; ++i)
         if (MarkerStartsAt(buffer, i)) return i;
     return 0;
 }
 
-}  // namespace ktz
-
-using namespace ktz;
-
-extern "C" {
-
-DWORD WINAPI FAITransfer(KTZHANDLE handle, WORD, LPVOID destination, WORD dataType,
-                         DWORD startIndex, DWORD count, DWORD) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    return Transfer(*device, destination, dataType, startIndex, count);
-}
-
-DWORD WINAPI FAIWatchdogCheck(KTZHANDLE handle, WORD, DWORD, DWORD, DWORD, DWORD *triggerIndex,
-                              DWORD) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!triggerIndex) return DeviceError(*device, ErrInvalidParameter);
-    const FaiState &fai = device->fai;
+DWORD FindTrigger(const DeviceRecord &device, DWORD *triggerIndex) {
+    if (!triggerIndex) return DeviceError(device, KtzErrInvalidParameter);
+    const FaiState &fai = device.fai;
     if (fai.faiTriggerMode != kFaiAboutTrigger) return kSuccess;
     // The last clear-to-set change of the marker wins.
     for (DWORD i = fai.faiCount; i-- > 1;) {
@@ -174,6 +157,25 @@ DWORD WINAPI FAIWatchdogCheck(KTZHANDLE handle, WORD, DWORD, DWORD, DWORD, DWORD
         }
     }
     return kSuccess;
+}
+
+}  // namespace ktz::fai
+
+using namespace ktz;
+
+extern "C" {
+
+DWORD WINAPI FAITransfer(KTZHANDLE handle, WORD, LPVOID destination, WORD dataType,
+                         DWORD startIndex, DWORD count, DWORD) {
+    DeviceUse device(handle);
+    return device ? fai::Transfer(*device, destination, dataType, startIndex, count)
+                  : device.Refusal();
+}
+
+DWORD WINAPI FAIWatchdogCheck(KTZHANDLE handle, WORD, DWORD, DWORD, DWORD, DWORD *triggerIndex,
+                              DWORD) {
+    DeviceUse device(handle);
+    return device ? fai::FindTrigger(*device, triggerIndex) : device.Refusal();
 }
 
 }  // extern "C"

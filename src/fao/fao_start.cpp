@@ -4,59 +4,51 @@
 #include <ktz3649.h>
 #include <ktz3649_driver.h>
 
-#include "ao/ao_range.h"
+#include "ao/ao.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/kernel.h"
 #include "core/registers.h"
 #include "core/result.h"
-#include "fao/fao_internal.h"
+#include "fao/fao.h"
 
-namespace ktz {
+namespace ktz::fao {
 namespace {
 
-// Pacer rates the card's pacer accepts.
-constexpr DWORD kMinRate = 154;
-constexpr DWORD kMaxRate = 1000000;
 // The most samples whose byte size fits the 32 bits of the requests.
 constexpr DWORD kMaxSampleCount = 0x7FFFFFFF;
 
-constexpr WORD kFifoReset = 0x0800;
-constexpr WORD kKeepWithPacer = 0x01FF;
-constexpr WORD kKeepWithExternalClock = 0x09FF;
-constexpr WORD kFifoSizeBits = 0x6000;  // both set after the probe: the FIFO holds 4096
-
-// Bits of the output control word, per channel c shifted by 4c.
-constexpr WORD kControlAbove5V = 0x1;
-constexpr WORD kControlExternal = 0x2;
-constexpr WORD kControlBipolar = 0x4;
-constexpr WORD kReferenceExternalUnipolar = 1;
 
 // Fills the FIFO with 4096 words and tells its size from the status bits:
 // a 4096-sample FIFO is then full. Returns the smallest sample count the
 // output accepts, the FIFO size.
 DWORD ProbeFifo(const DeviceRecord &device) {
-    CardWriteWord(device, kRegStatus, kFifoReset);
-    WORD keep = device.fao.faoClockSource == 0 ? kKeepWithPacer : kKeepWithExternalClock;
-    CardWriteWord(device, kRegAoControl, CardReadWord(device, kRegAoControl) & keep);
-    for (DWORD i = 0; i < kSmallFifoSamples; ++i) CardWriteWord(device, kRegFifo, 1);
-    WORD status = CardReadWord(device, kRegStatus);
-    CardWriteWord(device, kRegStatus, kFifoReset);
-    return (status & kFifoSizeBits) == kFifoSizeBits ? kSmallFifoSamples : kLargeFifoSamples;
+    CardWriteWord(device, card::kStatus, card::kStatusOutputFifoReset);
+    // The channel bits stay, and the external clock if that is the source.
+    WORD keep = card::kAoControlChannelBits;
+    if (device.fao.faoClockSource != 0) keep |= card::kAoControlExternalClock;
+    CardWriteWord(device, card::kAoControl, CardReadWord(device, card::kAoControl) & keep);
+    for (DWORD i = 0; i < card::kSmallOutputFifo; ++i) CardWriteWord(device, card::kAoFifo, 1);
+    WORD status = CardReadWord(device, card::kStatus);
+    CardWriteWord(device, card::kStatus, card::kStatusOutputFifoReset);
+    constexpr WORD kFull = card::kStatusOutputFifoHalfFull | card::kStatusOutputFifoFull;
+    return (status & kFull) == kFull ? card::kSmallOutputFifo : card::kLargeOutputFifo;
 }
 
 // The range and reference bits of both channels (tests of their own, not
 // those of the single-value output) and the chosen channels in bits 8-10.
 WORD OutputControlWord(const DeviceRecord &device, WORD channel) {
     WORD control = 0;
-    for (WORD c = 0; c < kAoChannels; ++c) {
+    for (WORD c = 0; c < card::kAoChannels; ++c) {
         const AOSettingsEntry &entry = device.settings.aoSettings[c];
         WORD bits = 0;
-        if (entry.maximum > 5.0f) bits |= kControlAbove5V;
-        if (entry.referenceSource == kReferenceExternalUnipolar) bits |= kControlExternal;
-        if (entry.minimum < 0.0f) bits |= kControlBipolar;
-        control |= static_cast<WORD>(bits << (4 * c));
+        if (entry.maximum > 5.0f) bits |= card::kAoControlRangeHigh;
+        if (entry.referenceSource == kReferenceExternalUnipolar) bits |= card::kAoControlExternal;
+        if (entry.minimum < 0.0f) bits |= card::kAoControlBipolar;
+        control |= card::AoControlBits(c, bits);
     }
-    return static_cast<WORD>(control | ((channel & 3) + 1) << 8);
+    // The paths: 1 channel 0, 2 channel 1, 3 both.
+    return static_cast<WORD>(control | ((channel & 3) + 1) * card::AoControlPath(0));
 }
 
 // Whether the start request of an earlier start is still pending. The
@@ -71,8 +63,10 @@ bool StartStillPending(DeviceRecord &device) {
     return false;
 }
 
-void SendLoad(const DeviceRecord &device, DWORD code, WORD *samples, DWORD loadArgument,
-              DWORD sampleCount) {
+}  // namespace
+
+void Load(const DeviceRecord &device, DWORD code, WORD *samples, DWORD loadArgument,
+          DWORD sampleCount) {
     KtzLoadRequest load{};
     load.one = 1;
     load.samples = reinterpret_cast<ULONG_PTR>(samples);
@@ -83,21 +77,89 @@ void SendLoad(const DeviceRecord &device, DWORD code, WORD *samples, DWORD loadA
     KernelRequest(device, code, &load, sizeof load, samples, sampleCount * 2);
 }
 
-}  // namespace
+DWORD AllocateBuffer(DeviceRecord &device, WORD mode, DWORD size, DWORD *sizeObtained,
+                     DWORD *address) {
+    WORD &avail = device.fao.aoAvailWord;
+    KernelRequest(device, KTZ_IOCTL_DMA_AVAILABILITY, &avail, sizeof avail, &avail, sizeof avail);
+    if (avail != 0) return DeviceError(device, KtzErrDmaBusy);
+    if (!sizeObtained || !address) return DeviceError(device, KtzErrInvalidParameter);
 
-DWORD FindOutputDevice(KTZHANDLE handle, DeviceRecord **device) {
-    *device = FindOpenDevice(handle);
-    if (!*device) return Bare(ErrInvalidHandle);
-    if ((*device)->settings.BoardID == kBoardPci3649L) return DeviceError(**device, ErrNotSupported);
+    KtzDmaBufferRequest request{};
+    request.mode = mode;
+    request.requestedSize = size;
+    KernelRequest(device, KTZ_IOCTL_DMA_ALLOCATE, &request, sizeof request, &request,
+                  sizeof request);
+    *sizeObtained = request.obtainedSize;
+    *address = request.address;
+    if (request.status != 0) return DeviceStatus(device, request.status);
     return kSuccess;
 }
 
-void FreeDmaBuffer(const DeviceRecord &device, DWORD *address) {
+DWORD FreeBuffer(const DeviceRecord &device, DWORD *address) {
+    if (!address) return DeviceError(device, KtzErrInvalidParameter);
     KernelRequest(device, KTZ_IOCTL_DMA_FREE, nullptr, 0, nullptr, 0);
     *address = 0;
+    return kSuccess;
 }
 
-}  // namespace ktz
+DWORD Start(DeviceRecord &device, WORD option, DWORD rate, WORD channel, WORD *samples,
+            DWORD sampleCount) {
+    FaoState &fao = device.fao;
+    if (!samples) return DeviceError(device, KtzErrNoBuffer);
+    if (fao.faoClockSource == 0 && (rate > card::kPacerMaxRate || rate < card::kPacerMinRate))
+        return DeviceError(device, KtzErrInvalidSetting);
+    // The driver writes into the overlapped record of a pending start: a
+    // second start must not reuse it, nor probe the FIFO under a running output.
+    if (StartStillPending(device)) return DeviceError(device, KtzErrDmaBusy);
+
+    DWORD minimum = ProbeFifo(device);
+    fao.fifoSamples = minimum;
+    if (sampleCount < minimum) return DeviceError(device, KtzErrInvalidSetting);
+    WORD control = OutputControlWord(device, channel);
+
+    fao.startOverlapped = OVERLAPPED{};
+    fao.startOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!fao.startOverlapped.hEvent) return DeviceError(device, KtzErrEventCreate);
+
+    // With an external clock the rate may be 0: the divisor is then 0 too.
+    WORD divisor = rate ? static_cast<WORD>(card::kPacerClockHz / rate) : 0;
+    KtzFaoStartRequest &request = fao.startRequest;
+    request = KtzFaoStartRequest{};
+    request.eventEnabled = device.events.eventEnabled;
+    request.eventType = device.events.eventType;
+    request.eventCount = device.events.eventCount;
+    request.sampleCount = sampleCount;
+    request.option = option;
+    request.pacerDivisor = divisor;
+    request.control = control;
+    fao.aoPacerDivisor = divisor;
+    fao.sampleCount = sampleCount;
+
+    Load(device, KTZ_IOCTL_FAO_START_LOAD, samples, 0, sampleCount);
+    // Pending while the output runs; the driver completes it at the end.
+    KernelRequest(device, KTZ_IOCTL_FAO_START, &request, sizeof request, &request, sizeof request,
+                  &fao.startBytes, &fao.startOverlapped);
+    fao.faoRunning = 1;
+    if (request.status != 0) return DeviceStatus(device, request.status);
+    return kSuccess;
+}
+
+DWORD ExStart(DeviceRecord &device, WORD option, DWORD rate, WORD channel, WORD channelCount,
+              WORD clockSource, WORD *samples, DWORD sampleCount, WORD mode) {
+    if (sampleCount > kMaxSampleCount) return DeviceError(device, KtzErrInvalidSetting);
+    device.fao.faoClockSource = clockSource;
+    DWORD size = sampleCount * 2, obtained = 0;
+    if (DWORD rc = AllocateBuffer(device, mode, size, &obtained, &device.fao.faoDmaBuffer))
+        return rc;
+    if (obtained < size) return Bare(KtzErrMemoryAlloc);
+    if (channelCount > 1) channel = 2;
+    // The board is tested after the buffer: a PCI-3649L keeps one until
+    // FreeDMABuffer or the last close.
+    if (device.settings.BoardID == kBoardPci3649L) return DeviceError(device, KtzErrNotSupported);
+    return Start(device, option, rate, channel, samples, sampleCount);
+}
+
+}  // namespace ktz::fao
 
 using namespace ktz;
 
@@ -105,17 +167,17 @@ extern "C" {
 
 DWORD WINAPI FAODmaStartLoad(KTZHANDLE handle, WORD, WORD *samples, DWORD loadArgument,
                              DWORD sampleCount) {
-    DeviceRecord *device;
-    if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
-    SendLoad(*device, KTZ_IOCTL_FAO_START_LOAD, samples, loadArgument, sampleCount);
+    DeviceUse device(handle, BoardCheck::NotPci3649L);
+    if (!device) return device.Refusal();
+    fao::Load(*device, KTZ_IOCTL_FAO_START_LOAD, samples, loadArgument, sampleCount);
     return kSuccess;
 }
 
 DWORD WINAPI FAOLoad(KTZHANDLE handle, WORD, WORD *samples, DWORD loadArgument,
                      DWORD sampleCount) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    SendLoad(*device, KTZ_IOCTL_FAO_LOAD, samples, loadArgument, sampleCount);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
+    fao::Load(*device, KTZ_IOCTL_FAO_LOAD, samples, loadArgument, sampleCount);
     return kSuccess;
 }
 
@@ -125,88 +187,30 @@ DWORD WINAPI FAOIntStart(KTZHANDLE, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD) {
 
 DWORD WINAPI AllocateDMABuffer(KTZHANDLE handle, WORD mode, DWORD size, DWORD *sizeObtained,
                                DWORD *address) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    WORD &avail = device->fao.aoAvailWord;
-    KernelRequest(*device, KTZ_IOCTL_DMA_AVAILABILITY, &avail, sizeof avail, &avail, sizeof avail);
-    if (avail != 0) return DeviceError(*device, ErrDmaBusy);
-    if (!sizeObtained || !address) return DeviceError(*device, ErrInvalidParameter);
-
-    KtzDmaBufferRequest request{};
-    request.mode = mode;
-    request.requestedSize = size;
-    KernelRequest(*device, KTZ_IOCTL_DMA_ALLOCATE, &request, sizeof request, &request, sizeof request);
-    *sizeObtained = request.obtainedSize;
-    *address = request.address;
-    if (request.status != 0) return DeviceStatus(*device, request.status);
-    return kSuccess;
+    DeviceUse device(handle);
+    return device ? fao::AllocateBuffer(*device, mode, size, sizeObtained, address)
+                  : device.Refusal();
 }
 
 DWORD WINAPI FreeDMABuffer(KTZHANDLE handle, DWORD *addressVar) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (!addressVar) return DeviceError(*device, ErrInvalidParameter);
-    FreeDmaBuffer(*device, addressVar);
-    return kSuccess;
+    DeviceUse device(handle);
+    return device ? fao::FreeBuffer(*device, addressVar) : device.Refusal();
 }
 
 DWORD WINAPI FAODmaStart(KTZHANDLE handle, WORD option, DWORD rate, WORD channel, WORD *samples,
                          DWORD sampleCount) {
-    DeviceRecord *device;
-    if (DWORD rc = FindOutputDevice(handle, &device)) return rc;
-    FaoState &fao = device->fao;
-    if (!samples) return DeviceError(*device, ErrNoBuffer);
-    if (fao.faoClockSource == 0 && (rate > kMaxRate || rate < kMinRate))
-        return DeviceError(*device, ErrInvalidSetting);
-    // The driver writes into the overlapped record of a pending start: a
-    // second start must not reuse it, nor probe the FIFO under a running output.
-    if (StartStillPending(*device)) return DeviceError(*device, ErrDmaBusy);
-
-    DWORD minimum = ProbeFifo(*device);
-    fao.fifoSamples = minimum;
-    if (sampleCount < minimum) return DeviceError(*device, ErrInvalidSetting);
-    WORD control = OutputControlWord(*device, channel);
-
-    fao.startOverlapped = OVERLAPPED{};
-    fao.startOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!fao.startOverlapped.hEvent) return DeviceError(*device, ErrEventCreate);
-
-    // With an external clock the rate may be 0: the divisor is then 0 too.
-    WORD divisor = rate ? static_cast<WORD>(kPacerClockHz / rate) : 0;
-    KtzFaoStartRequest &request = fao.startRequest;
-    request = KtzFaoStartRequest{};
-    request.eventEnabled = device->events.eventEnabled;
-    request.eventType = device->events.eventType;
-    request.eventCount = device->events.eventCount;
-    request.sampleCount = sampleCount;
-    request.option = option;
-    request.pacerDivisor = divisor;
-    request.control = control;
-    fao.aoPacerDivisor = divisor;
-    fao.sampleCount = sampleCount;
-
-    if (DWORD rc = FAODmaStartLoad(handle, 0, samples, 0, sampleCount)) return rc;
-    // Pending while the output runs; the driver completes it at the end.
-    KernelRequest(*device, KTZ_IOCTL_FAO_START, &request, sizeof request, &request, sizeof request,
-                  &fao.startBytes, &fao.startOverlapped);
-    fao.faoRunning = 1;
-    if (request.status != 0) return DeviceStatus(*device, request.status);
-    return kSuccess;
+    DeviceUse device(handle, BoardCheck::NotPci3649L);
+    return device ? fao::Start(*device, option, rate, channel, samples, sampleCount)
+                  : device.Refusal();
 }
 
 DWORD WINAPI FAODmaExStart(KTZHANDLE handle, WORD option, DWORD rate, WORD channel,
                            WORD channelCount, WORD clockSource, WORD *samples, DWORD sampleCount,
                            WORD mode) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (sampleCount > kMaxSampleCount) return DeviceError(*device, ErrInvalidSetting);
-    device->fao.faoClockSource = clockSource;
-    DWORD size = sampleCount * 2, obtained = 0;
-    if (DWORD rc = AllocateDMABuffer(handle, mode, size, &obtained, &device->fao.faoDmaBuffer))
-        return rc;
-    if (obtained < size) return Bare(ErrMemoryAlloc);
-    if (channelCount > 1) channel = 2;
-    return FAODmaStart(handle, option, rate, channel, samples, sampleCount);
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
+    return fao::ExStart(*device, option, rate, channel, channelCount, clockSource, samples,
+                        sampleCount, mode);
 }
 
 }  // extern "C"

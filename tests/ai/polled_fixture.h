@@ -2,9 +2,8 @@
 // the device record behind a handle.
 #pragma once
 
-#include <core/device.h>
-
 #include "lab_fixture.h"
+#include "record.h"
 
 namespace ktztest {
 
@@ -28,8 +27,6 @@ protected:
         handle_ = Open(0);
         bad_ = Open(1);
     }
-
-    static ktz::DeviceRecord &Record(KTZHANDLE handle) { return *ktz::FindOpenDevice(handle); }
 
     KTZHANDLE handle_ = 0, bad_ = 0;
 };

@@ -2,16 +2,13 @@
 // open, and every failure of the way with its result code.
 #include <ktz3649.h>
 
-#include <core/device.h>
 #include <ktz3649_driver.h>
 
 #include "lab_fixture.h"
+#include "record.h"
 
 namespace ktztest {
 namespace {
-
-using ktz::DeviceRecord;
-using ktz::FindOpenDevice;
 
 class DeviceOpenTest : public LabTest {};
 
@@ -20,18 +17,16 @@ TEST_F(DeviceOpenTest, SecondOpenSharesTheRecordAndCountsDown) {
     KTZHANDLE first = Open(3);
     KTZHANDLE second = Open(3);
     EXPECT_EQ(first, second);
-    EXPECT_EQ(FindOpenDevice(first)->openCount, 2);
+    EXPECT_EQ(Record(first).openCount, 2);
 
     KTZHANDLE copy = second;
     Close(copy);
     EXPECT_EQ(copy, 0u);  // only the closing caller's variable is cleared
-    ASSERT_NE(FindOpenDevice(first), nullptr);
-    EXPECT_EQ(FindOpenDevice(first)->openCount, 1);
+    EXPECT_EQ(Record(first).openCount, 1);
     WORD value = 0;
     EXPECT_EQ(ReadPortByte(first, 0xE028, &value), 0u);
 
     Close(first);
-    EXPECT_EQ(FindOpenDevice(second), nullptr);
     EXPECT_EQ(ReadPortByte(second, 0xE028, &value), 3u);  // a released record is no handle
 }
 
@@ -69,7 +64,7 @@ TEST_F(DeviceOpenTest, LaterOpenKeepsTheSettingsOfTheFirst) {
     RegSetValueExA(key, "DioPortMode", 0, REG_DWORD, reinterpret_cast<BYTE *>(&mode), 4);
     RegCloseKey(key);
     Open(0);
-    EXPECT_EQ(FindOpenDevice(handle)->settings.DioPortMode, 0);
+    EXPECT_EQ(Record(handle).settings.DioPortMode, 0);
 }
 
 TEST_F(DeviceOpenTest, FailuresAndTheirResults) {
@@ -77,9 +72,9 @@ TEST_F(DeviceOpenTest, FailuresAndTheirResults) {
     Install(0);
     Install(1, 1);
     KTZHANDLE handle = 0x1234;
-    // No settings at all: bare 2.
+    // No settings at all: bare KtzErrSettingsNotFound.
     EXPECT_EQ(DeviceOpen(7, &handle), 2u);
-    // Settings but no MapEntry value: error 1, and other devices still open.
+    // Settings but no MapEntry value: KtzErrMemoryAlloc, and other devices still open.
     HKEY map;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
                             "SYSTEM\\CurrentControlSet\\Services\\KTZDAQ\\MapEntry", 0,
@@ -95,7 +90,7 @@ TEST_F(DeviceOpenTest, FailuresAndTheirResults) {
     Open(1);
     RegSetValueExA(map, "0", 0, REG_SZ, reinterpret_cast<BYTE *>(path), size);
     RegCloseKey(map);
-    // A device object that cannot be opened: error 26.
+    // A device object that cannot be opened: KtzErrKernelOpen.
     KtzSimFailRequest(KTZSIM_OPEN, ERROR_ACCESS_DENIED, 1);
     EXPECT_EQ(DeviceOpen(0, &handle), 0x101Au);
     EXPECT_EQ(handle, 0x1234u);
@@ -128,7 +123,7 @@ TEST_F(DeviceOpenTest, UnknownBoardRefusedAtResetLeavesNothingListed) {
     ASSERT_EQ(DeviceOpen(15, &handle), 0u);
     open_.push_back(handle);
     EXPECT_EQ(RegisterWrites().size(), 6u);
-    EXPECT_EQ(FindOpenDevice(handle)->openCount, 1);
+    EXPECT_EQ(Record(handle).openCount, 1);
 }
 
 TEST_F(DeviceOpenTest, RejectedCloseRequestKeepsTheRecordOpen) {
@@ -138,8 +133,9 @@ TEST_F(DeviceOpenTest, RejectedCloseRequestKeepsTheRecordOpen) {
     KTZHANDLE copy = handle;
     EXPECT_EQ(DeviceClose(&copy), 0x1064u);
     EXPECT_EQ(copy, handle);
-    ASSERT_NE(FindOpenDevice(handle), nullptr);
-    EXPECT_EQ(FindOpenDevice(handle)->openCount, 1);
+    WORD value = 0;
+    EXPECT_EQ(ReadPortByte(handle, 0xE028, &value), 0u);  // still an open device
+    EXPECT_EQ(Record(handle).openCount, 1);
     // The close request goes out on every close.
     KTZHANDLE second = Open(0);
     KtzSimTraceClear();
@@ -152,14 +148,14 @@ TEST_F(DeviceOpenTest, ClosingTheMiddleOfThreeKeepsTheOthers) {
     KtzSimAddCard(0, 15, KTZSIM_PCI3649L);
     for (unsigned d = 0; d < 3; ++d) Install(d, static_cast<int>(d));
     KTZHANDLE a = Open(0), b = Open(1), c = Open(2);
-    EXPECT_EQ(FindOpenDevice(a)->next, FindOpenDevice(b));
+    EXPECT_EQ(Record(a).next, &Record(b));
     Close(b);
-    EXPECT_EQ(FindOpenDevice(a)->next, FindOpenDevice(c));
+    EXPECT_EQ(Record(a).next, &Record(c));
     WORD value;
     EXPECT_EQ(ReadPortByte(a, 0xE028, &value), 0u);
     EXPECT_EQ(ReadPortByte(c, 0xE228, &value), 0u);
     KTZHANDLE d = Open(1);
-    EXPECT_EQ(FindOpenDevice(c)->next, FindOpenDevice(d));  // appended at the tail
+    EXPECT_EQ(Record(c).next, &Record(d));  // appended at the tail
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
-// The lab card's 8254-format counters, driven through the register
-// primitives and the lab's input pulses.
-#include <core/registers.h>
-
+// The lab card's 8254-format counters, driven through the exported port
+// functions and the lab's input pulses.
 #include "counter_fixture.h"
 
 namespace ktztest {
@@ -13,8 +11,20 @@ protected:
         CounterTest::SetUp();
         handle_ = OpenDefault();
     }
-    void Write(WORD offset, WORD value) { ktz::CardWriteWord(Record(handle_), offset, value); }
-    WORD ReadByte(WORD offset) { return ktz::CardReadByte(Record(handle_), offset); }
+    static constexpr WORD kBase = 0xE000;
+    void Write(WORD offset, WORD value) {
+        ASSERT_EQ(WritePortWord(handle_, kBase + offset, value), 0u);
+    }
+    WORD ReadByte(WORD offset) {
+        WORD value = 0xEEEE;
+        EXPECT_EQ(ReadPortByte(handle_, kBase + offset, &value), 0u);
+        return value;
+    }
+    WORD ReadWord(WORD offset) {
+        WORD value = 0xEEEE;
+        EXPECT_EQ(ReadPortWord(handle_, kBase + offset, &value), 0u);
+        return value;
+    }
     static KtzSimCounterOutput Output(unsigned counter) {
         KtzSimCounterOutput out{};
         EXPECT_EQ(KtzSimGetCounterOutput(0, counter, &out), 0);
@@ -98,15 +108,15 @@ TEST_F(CardCounterTest, StatusBitsOfAGateThatFollowsTheCounterBelow) {
     Write(26, 0);
     Write(34, 0x81);        // gate held open (the trigger), the selected clock
     Write(36, 0x50);        // counter 2 open while counter 1's output is low
-    EXPECT_EQ(ktz::CardReadWord(Record(handle_), 36) & 0x500, 0);  // not yet open
+    EXPECT_EQ(ReadWord(36) & 0x500, 0);  // not yet open
     KtzSimSetRequestCost(1000);
-    ktz::CardReadWord(Record(handle_), 36);  // 1 us: counter 1 loaded, gate open
-    WORD status = ktz::CardReadWord(Record(handle_), 36);
+    ReadWord(36);  // 1 us: counter 1 loaded, gate open
+    WORD status = ReadWord(36);
     EXPECT_EQ(status & 0x500, 0x500);
-    for (int i = 0; i < 10; ++i) status = ktz::CardReadWord(Record(handle_), 36);
+    for (int i = 0; i < 10; ++i) status = ReadWord(36);
     EXPECT_EQ(status & 0x500, 0x400);  // closed again, and has been open
     Write(36, 0x58);        // clearing forgets that it was open
-    EXPECT_EQ(ktz::CardReadWord(Record(handle_), 36) & 0x400, 0);
+    EXPECT_EQ(ReadWord(36) & 0x400, 0);
 }
 
 }  // namespace

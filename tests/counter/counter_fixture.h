@@ -2,8 +2,6 @@
 // to its record's measurement threads.
 #pragma once
 
-#include <counter/counter_threads.h>
-
 #include "../ai/polled_fixture.h"
 
 namespace ktztest {

@@ -101,8 +101,7 @@ TEST_F(CounterLabTest, PulseWidthMeasuredInEachArea) {
         float first, second;
     };
     const Case cases[] = {
-        {1, 100'000, 50'000, 100.0f, 50.0f},
-        {0, 100'000, 50'000, 100.0f, 50.0f},
+        {0, 100'000, 50'000, 100.0f, 50.0f},  // area 1: the sequence test
         {0, 1'300, 2'200, 1.3f, 2.2f},
         {2, 300'000, 1'000'000, 300.0f, 1000.0f},
         {3, 1'000'000, 500'000, 1000.0f, 500.0f},

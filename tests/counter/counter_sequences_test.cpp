@@ -45,6 +45,8 @@ TEST_F(CounterSequenceTest, EventReadLatchesAndReadsLowThenHigh) {
     EXPECT_EQ(overflow, 0);
 }
 
+// The clock selector and the mode 3 divisor of each period: the longest
+// period of a clock stays on it, and a divisor rounds to the nearest tick.
 TEST_F(CounterSequenceTest, PulseStartPeriods) {
     KTZHANDLE handle = OpenDefault();
     struct Case {
@@ -52,7 +54,14 @@ TEST_F(CounterSequenceTest, PulseStartPeriods) {
         unsigned selector;
         unsigned divisor;
     };
-    const Case cases[] = {{0.001f, 0, 10000}, {0.0065535f, 0, 65535}, {0.0065536f, 1, 6554}};
+    const Case cases[] = {
+        {0.001f, 0, 10000},      {0.0065535f, 0, 65535}, {0.0065536f, 1, 6554},
+        {0.0000002f, 0, 2},      {0.065535f, 1, 65535},  {0.0655351f, 2, 6554},
+        {0.65535f, 2, 65535},    {6.5535f, 3, 65535},    {1.0f, 3, 10000},
+        {0.00123455f, 0, 12346},  // 12345.5003 ticks round up
+        {1.23455f, 3, 12345},     // 12345.49999 ticks round down
+        {0.00390625f, 0, 39063},  // 39062.5 ticks exactly: half a tick rounds up
+    };
     for (const Case &c : cases) {
         KtzSimTraceClear();
         ASSERT_EQ(CounterPulseStart(handle, 0, c.period, 0, 0), 0u) << c.period;
@@ -72,16 +81,110 @@ TEST_F(CounterSequenceTest, PulseStartPeriods) {
     KtzSimTraceClear();
     ASSERT_EQ(CounterPulseStart(handle, 1, 0.001f, 0, 9), 0u);
     EXPECT_EQ(RegisterWrites().front(), W16(38, 0));
-}
-
-TEST_F(CounterSequenceTest, PulseStartRefusesPeriodsOutOfRangeAfterTheGate) {
-    KTZHANDLE handle = OpenDefault();
-    for (float period : {0.0000001f, 7.0f, std::numeric_limits<float>::quiet_NaN(),
-                         -0.001f, std::numeric_limits<float>::infinity()}) {
+    // Periods out of range are refused (bare) after the gate.
+    for (float period : {0.0000001f, 0.00000019f, 7.0f, 6.5536f, 0.0f, -0.001f,
+                         std::numeric_limits<float>::quiet_NaN(),
+                         std::numeric_limits<float>::infinity()}) {
         KtzSimTraceClear();
-        EXPECT_EQ(CounterPulseStart(handle, 0, period, 0, 0), 10u) << period;  // bare
+        EXPECT_EQ(CounterPulseStart(handle, 0, period, 0, 0), 10u) << period;
         EXPECT_EQ(Registers(), (Accesses{W16(32, 0x81)})) << period;
     }
+}
+
+// A finished measurement's counts in each area: frequencies truncate after
+// multiplying, pulse widths scale the ticks counted down from 0xFFFF.
+TEST_F(CounterSequenceTest, DeliveredCountsInEachArea) {
+    KTZHANDLE handle = OpenDefault();
+    auto load = [&](WORD counter, WORD value) {
+        WORD base = 0xE000;
+        ASSERT_EQ(WritePortWord(handle, base + 30, static_cast<WORD>(counter << 6 | 0x30)), 0u);
+        ASSERT_EQ(WritePortWord(handle, base + 24 + 2 * counter, value & 0xFF), 0u);
+        ASSERT_EQ(WritePortWord(handle, base + 24 + 2 * counter, value >> 8), 0u);
+    };
+    struct Case {
+        bool frequency;
+        WORD area;
+        WORD count;  // edges for a frequency, the counter's value for a pulse width
+        float result;
+    };
+    const Case cases[] = {
+        {true, 0, 6, 1000.0f},       {true, 0, 65535, 10922500.0f}, {true, 0, 1, 166.0f},
+        {true, 1, 3, 50.0f},         {true, 1, 65535, 1092250.0f},  {true, 2, 3, 5.0f},
+        {true, 2, 2, 3.0f},          {true, 3, 600, 100.0f},        {true, 3, 5999, 999.0f},
+        {true, 3, 5, 0.0f},          {true, 4, 600, -1.0f},  // no such area: nothing written
+        {false, 1, 0xFF9B, 100.0f},  {false, 1, 0xFFCD, 50.0f},     {false, 0, 0xFF9B, 10.0f},
+        {false, 0, 0xFFFE, 0.1f},    {false, 2, 0xFF9B, 1000.0f},   {false, 3, 0xFF9B, 10000.0f},
+        {false, 3, 0x0000, 6553500.0f}, {false, 1, 0xFFFF, 0.0f},   {false, 4, 0xFF9B, -1.0f},
+    };
+    auto &record = Record(handle);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.frequency ? "frequency" : "pulse width")
+                                        << ", area " << c.area << ", count " << c.count);
+        float first = -1, second = -1;
+        if (c.frequency) {
+            load(2, static_cast<WORD>(0xFFFF - c.count));
+            record.settings.FreqArea = c.area;
+            record.counter.freqReady = 1;
+            ASSERT_EQ(CounterFreqRead(handle, 2, &first), 0u);
+            second = first;
+        } else {
+            load(1, c.count);
+            load(2, c.count);
+            record.settings.PWMArea = c.area;
+            record.counter.pwmReady = 1;
+            ASSERT_EQ(PWMStartRead(handle, 0, &first, &second), 0u);
+        }
+        EXPECT_EQ(first, c.result);
+        EXPECT_EQ(second, c.result);
+        EXPECT_EQ(ThreadCount(handle), 0u);
+    }
+}
+
+// Event totals through wraps: the first phase adds the counter's decrease
+// since the start; a wrap ends it, and in the second phase every wrap adds
+// 65536; the overflow flag is written from the second phase on.
+TEST_F(CounterSequenceTest, EventTotalsAcrossWrapsAndTheOverflowFlag) {
+    KTZHANDLE handle = OpenDefault();
+    ASSERT_EQ(CounterEventStart(handle, 1, 0), 0u);
+    auto &state = Record(handle).counter;
+    state.evtLastCount[1] = 0xFFF0;  // as if the latch at the start had read 0xFFF0
+    struct Read {
+        unsigned pulses;
+        WORD current;
+        DWORD count;
+        int overflow;  // -1: not written
+    };
+    const Read reads[] = {
+        {255, 0xFF00, 240, -1},
+        {65264, 0x0010, 65504, -1},
+        {32, 0xFFF0, 65519, 0},      // the second phase begins: this wrap adds nothing
+        {65264, 0x0100, 130783, 0},  // no wrap since the previous read
+        {65280, 0x0200, 196063, 0},  // a wrap seen in the second phase adds 65536
+    };
+    for (const Read &r : reads) {
+        ASSERT_EQ(KtzSimInjectCounterPulses(0, 1, r.pulses), 0);
+        WORD overflow = 0x5555;
+        DWORD count = 0;
+        KtzSimTraceClear();
+        ASSERT_EQ(CounterEventRead(handle, 1, &overflow, &count), 0u);
+        EXPECT_EQ(Registers().back(), R16(26, r.current >> 8u)) << std::hex << r.current;
+        EXPECT_EQ(count, r.count) << std::hex << r.current;
+        EXPECT_EQ(overflow, r.overflow < 0 ? 0x5555 : r.overflow) << std::hex << r.current;
+    }
+    EXPECT_EQ(state.evtFirstPhase[1], 0u);
+    EXPECT_EQ(state.evtOverflows[1], 1u);
+
+    // 65536 wraps set the overflow flag, and the 32-bit total wraps too.
+    ASSERT_EQ(CounterEventStart(handle, 0, 0), 0u);
+    state.evtFirstPhase[0] = 0;
+    state.evtLastCount[0] = 0;
+    state.evtOverflows[0] = 0xFFFF;
+    WORD overflow = 0;
+    DWORD count = 7;
+    ASSERT_EQ(CounterEventRead(handle, 0, &overflow, &count), 0u);  // reads 0xFFFF: one more
+    EXPECT_EQ(overflow, 1);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(state.evtOverflows[2], 0u);
 }
 
 TEST_F(CounterSequenceTest, FrequencyStartAndDelivery) {

@@ -7,7 +7,7 @@
 namespace ktztest {
 namespace {
 
-using ktz::CounterSlotBusy;
+using ktz::counter::SlotBusy;
 using ktz::CounterThreadKind;
 
 class CounterThreadTest : public CounterTest {
@@ -47,7 +47,7 @@ protected:
          [](KTZHANDLE handle) {
              StartFrequency(handle);
              ASSERT_EQ(CounterEventStart(handle, 0, 0), 0u);  // forgets it
-             EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::Frequency));
+             EXPECT_FALSE(SlotBusy(CounterThreadKind::Frequency));
          }},
     };
 };
@@ -65,8 +65,8 @@ TEST_F(CounterThreadTest, ResetOnAnyCounterStopsTheRunningThread) {
         KtzSimTraceClear();
         ASSERT_EQ(CounterReset(handle, 0), 0u);
         EXPECT_EQ(ThreadCount(handle), 0u) << starter.name;
-        EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::Frequency));
-        EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::PulseWidth));
+        EXPECT_FALSE(SlotBusy(CounterThreadKind::Frequency));
+        EXPECT_FALSE(SlotBusy(CounterThreadKind::PulseWidth));
         EXPECT_EQ(HwOpenHandleCount(), handles) << starter.name;
         // A stopped thread leaves no result and sends nothing after the reset.
         EXPECT_EQ(Record(handle).counter.freqReady, 0);
@@ -113,8 +113,8 @@ TEST_F(CounterThreadTest, LastCloseJoinsTheRecordsThread) {
         ASSERT_EQ(ThreadCount(handle), 1u) << starter.name;
         EXPECT_TRUE(Running(*Record(handle).counter.threads.front())) << starter.name;
         Close(handle);
-        EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::Frequency));
-        EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::PulseWidth));
+        EXPECT_FALSE(SlotBusy(CounterThreadKind::Frequency));
+        EXPECT_FALSE(SlotBusy(CounterThreadKind::PulseWidth));
         // Nothing of the device is left, no thread handle either.
         EXPECT_EQ(HwOpenHandleCount(), handles) << starter.name;
     }
@@ -128,7 +128,7 @@ TEST_F(CounterThreadTest, NewMeasurementStopsTheForgottenOne) {
     for (auto forget : {+[](KTZHANDLE h) { return CounterFreqStart(h, 2, 0, 0); },
                         +[](KTZHANDLE h) { return CounterPulseStart(h, 1, 0.01f, 0, 0); }}) {
         ASSERT_EQ(forget(handle), 0u);
-        EXPECT_FALSE(CounterSlotBusy(CounterThreadKind::Frequency));
+        EXPECT_FALSE(SlotBusy(CounterThreadKind::Frequency));
         StartFrequency(handle);
         ASSERT_EQ(ThreadCount(handle), 1u);
         EXPECT_NE(Record(handle).counter.threads.front()->handle, forgotten);

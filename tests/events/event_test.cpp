@@ -42,10 +42,10 @@ TEST_F(EventTest, EnableFlagsTheSlotsOfTheType) {
         {"all input bits", 15, 5, 0, {5, 5, 5, 5, 0, 0, 0, 0, 0, 0}, 1},
         {"input type 17", 17, 1, 0x1028, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
         {"type 10239", 10239, 1, 0x1028, {1, 1, 1, 1, 0, 0, 0, 0, 0, 0}, 0},
-        {"output ended", 10244, 1, 0, {0, 0, 0, 0, 0, 0, 1, 0, 0, 0}, 1},
-        {"low half sits in slot 8", 10247, 1, 0, {0, 0, 0, 0, 0, 0, 0, 0, 1, 0}, 1},
-        {"high half sits in slot 9", 10246, 1, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, 1},
-        {"no such output event", 10248, 1, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"output ended", 0x2804, 1, 0, {0, 0, 0, 0, 0, 0, 1, 0, 0, 0}, 1},
+        {"low half sits in slot 8", 0x2807, 1, 0, {0, 0, 0, 0, 0, 0, 0, 0, 1, 0}, 1},
+        {"high half sits in slot 9", 0x2806, 1, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, 1},
+        {"no such output event", 0x2808, 1, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
         {"output codes are not bits", 10240, 1, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 1},
     };
     for (const auto &c : cases) {
@@ -182,13 +182,13 @@ TEST_F(EventTest, InputEndedTerminatesTheAcquisition) {
 
 TEST_F(EventTest, OutputEndIsReportedOnceTheFifoHasRunEmpty) {
     KTZHANDLE handle = OpenDevice();
-    ASSERT_EQ(EnableEvent(handle, 10244, 1, 0), 0u);
+    ASSERT_EQ(EnableEvent(handle, 0x2804, 1, 0), 0u);
     // 1 kS/s: the FIFO's 4096 samples take 41 ms to play out at factor 100.
     std::vector<WORD> samples(8192, 2048);
     ASSERT_EQ(FAODmaExStart(handle, 0, 1000, 0, 1, 0, samples.data(), 8192, 0), 0u);
     EXPECT_EQ(NextEvent(handle), 0);  // the last sample is in the FIFO: terminated, drained
     EXPECT_EQ(Record(handle).fao.faoRunning, 0);
-    EXPECT_EQ(NextEvent(handle), 10244);  // signalled again by the drain
+    EXPECT_EQ(NextEvent(handle), 0x2804);  // signalled again by the drain
     EXPECT_EQ(NextEvent(handle, 0), kTimedOut);
 }
 

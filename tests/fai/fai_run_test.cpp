@@ -78,9 +78,8 @@ TEST_F(FaiRunTest, SixteenChannelScanInVoltsWithinACodeOfTheTruth) {
     for (DWORD k = 0; k < n; ++k) {
         unsigned channel = k % 16;
         double truth = KtzSimInputVoltage(0, channel, info.startTime + k * 10000ull);
-        FLOAT fullScale = 0, offset = 0;
-        ktz::AIGainRange(Record(handle_), gains[channel], &fullScale, &offset);
-        double code = fullScale / (offset ? 2048.0 : 4096.0);
+        GainScale scale = GainScaleOf(gains[channel]);
+        double code = scale.fullScale / (scale.offset ? 2048.0 : 4096.0);
         ASSERT_NEAR(volts[k], truth, code) << "sample " << k;
         ASSERT_EQ(raw[k] >> 12, channel & 7) << "sample " << k;
     }

@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <core/kernel.h>
 #include <ktz3649_driver.h>
 
 #include <vector>
@@ -15,10 +14,10 @@
 
 namespace ktztest {
 
-constexpr WORD kOutputEnded = 10244;
-constexpr WORD kUnderrun = 10245;
-constexpr WORD kHighHalf = 10246;
-constexpr WORD kLowHalf = 10247;
+constexpr WORD kOutputEnded = 0x2804;
+constexpr WORD kUnderrun = 0x2805;
+constexpr WORD kHighHalf = 0x2806;
+constexpr WORD kLowHalf = 0x2807;
 
 constexpr DWORD kWait = 10000;  // ms: generous, the waits end on events
 
@@ -41,28 +40,16 @@ protected:
                              count, 0);
     }
 
-    // What event notification does for an output event of device 0: the
-    // record's settings for the next start, the enable request, the named
-    // event opened into its slot (the library closes it at the last close).
+    // Enables an output event of device 0 for the next start and gives its
+    // event, which the test waits on itself (the library closes it at the
+    // last close).
     HANDLE Watch(WORD type) {
-        static const char *const kNames[] = {
-            "AO_INTERRUPT", "AO_BUFCHANGE",         "AO_TERMINATED",
-            "AO_UNDERRUN",  "AO_LOBUF_TRANSFERED", "AO_HIBUF_TRANSFERED"};
-        static const WORD kCodes[] = {10242, 10243, 10244, 10245, 10247, 10246};
-        int index = 0;
-        while (kCodes[index] != type) ++index;
-        ktz::DeviceRecord &device = Record(handle_);
-        device.events.eventEnabled = 1;
-        device.events.eventType = type;
-        KtzEventEnableRequest enable{type, 1};
-        EXPECT_TRUE(ktz::KernelRequest(device, KTZ_IOCTL_EVENT_ENABLE, &enable, sizeof enable,
-                                       nullptr, 0));
-        char name[64];
-        wsprintfA(name, "Global\\KTZ_EVT_%s0", kNames[index]);
-        HANDLE &slot = device.events.eventHandles[4 + index];
-        if (!slot) slot = OpenEventA(0x1F0003, FALSE, name);
-        EXPECT_NE(slot, nullptr);
-        return slot;
+        EXPECT_EQ(EnableEvent(handle_, type, 1, 0), 0u);
+        int slot = 0;
+        while (KtzEventTypeCode(slot) != type) ++slot;
+        HANDLE event = Record(handle_).events.eventHandles[slot];
+        EXPECT_NE(event, nullptr);
+        return event;
     }
 
     static bool Signalled(HANDLE event, DWORD ms = 0) {

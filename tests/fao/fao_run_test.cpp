@@ -3,7 +3,7 @@
 // and a sine table played on the lab.
 #include <ktz3649.h>
 
-#include <fao/fao_internal.h>
+#include <fao/fao.h>
 
 #include <atomic>
 #include <cmath>
@@ -101,13 +101,13 @@ TEST_F(FaoTest, CheckAndCheckExReportTheirOwnOrder) {
     EXPECT_EQ(count, state.played);
     EXPECT_EQ(g, 0x6);  // high and low half transferred
 
-    // The flag codes: only the three output flags, the others bare 10.
+    // The flag codes: only the three output flags, the others bare KtzErrInvalidParameter.
     KtzSimTraceClear();
     const struct {
         DWORD code, result;
         WORD flagsAfter;
     } flags[] = {
-        {kOutputEnded, 10, 0x6}, {10248, 10, 0x6}, {0, 10, 0x6},
+        {kOutputEnded, 10, 0x6}, {0x2808, 10, 0x6}, {0, 10, 0x6},
         {kLowHalf, 0, 0x2},      {kHighHalf, 0, 0x0}, {kUnderrun, 0, 0x0},
     };
     for (const auto &c : flags) {
@@ -268,7 +268,7 @@ TEST_F(FaoTest, DrainGivesUpAtItsBound) {
     ASSERT_EQ(Start(4096, 1000000), 0u);
     ASSERT_TRUE(Signalled(ended));
     ASSERT_TRUE(ResetEvent(ended));
-    EXPECT_EQ(ktz::DrainLimitMs(Record(handle_)), 505u);
+    EXPECT_EQ(ktz::fao::DrainLimitMs(Record(handle_)), 505u);
     ASSERT_EQ(FAOTerminate(handle_), 0u);
     EXPECT_TRUE(Signalled(ended));
     EXPECT_EQ(Record(handle_).fao.faoRunning, 0);
@@ -291,7 +291,7 @@ TEST_F(FaoTest, DrainBoundIsThePlayOutTimeAtTheSlowestRatePlusAMargin) {
         fao.fifoSamples = c.fifo;
         fao.faoClockSource = c.clockSource;
         fao.aoPacerDivisor = c.divisor;
-        EXPECT_EQ(ktz::DrainLimitMs(Record(handle_)), c.limit) << c.fifo << " " << c.divisor;
+        EXPECT_EQ(ktz::fao::DrainLimitMs(Record(handle_)), c.limit) << c.fifo << " " << c.divisor;
     }
     fao.fifoSamples = fao.faoClockSource = fao.aoPacerDivisor = 0;
 }

@@ -19,7 +19,8 @@ TEST_F(FaoTest, ArgumentChecksComeFirst) {
     WORD samples[4] = {};
     DWORD d = 0;
     float v = 0;
-    // Null handle: bare 3 everywhere; the PCI-3649L: error 27 where the board is tested.
+    // Null handle: KtzErrInvalidHandle everywhere; the PCI-3649L: KtzErrNotSupported
+    // where the board is tested.
     const struct {
         const char *name;
         DWORD nullHandle, pci3649L;

@@ -113,7 +113,7 @@ def case_demo(panel):
 def case_demo_pci3649l(panel):
     panel.run("--board", "PCI-3649L", "--device", "4", "demo",
               out=[r"^Demo: 12 of 12 steps passed\.$",
-                   r"AOVoltageOut on a PCI-3649L: 0x501B \(device 4: ErrNotSupported\)",
+                   r"AOVoltageOut on a PCI-3649L: 0x501B \(device 4: not supported\)",
                    r"board ID +169 \(PCI-3649L\)"])
 
 
@@ -177,20 +177,20 @@ def case_wave_files(panel):
 
 def case_errors(panel):
     cases = [
-        (["ai", "read", "--channel", "16"], r"^AIConfig: 0x1007 \(device 0: ErrInvalidChannel\)"),
+        (["ai", "read", "--channel", "16"], r"^AIConfig: 0x1007 \(device 0: invalid channel\)"),
         (["--device", "2", "ai", "read", "-c", "16"],
-         r"^AIConfig: 0x3007 \(device 2: ErrInvalidChannel\)"),
-        (["ai", "read", "--gain", "21"], r"^AIConfig: 0x1008 \(device 0: ErrInvalidGain\)"),
+         r"^AIConfig: 0x3007 \(device 2: invalid channel\)"),
+        (["ai", "read", "--gain", "21"], r"^AIConfig: 0x1008 \(device 0: invalid gain code\)"),
         (["--board", "PCI-3649L", "ao", "--volts", "1"],
-         r"^AOScale: 0x101B \(device 0: ErrNotSupported\)"),
-        (["ao", "--range", "0:7"], r"^AOConfig: 0x100A \(device 0: ErrInvalidParameter\)"),
+         r"^AOScale: 0x101B \(device 0: not supported\)"),
+        (["ao", "--range", "0:7"], r"^AOConfig: 0x100A \(device 0: invalid parameter\)"),
         (["dio", "read", "--port", "2"], r"^DioReadPortByte: 0x1007 \(device 0: "),
-        (["counter", "pulse", "--period", "7"], r"^CounterPulseStart: 10 \(ErrInvalidParameter\)"),
+        (["counter", "pulse", "--period", "7"], r"^CounterPulseStart: 10 \(invalid parameter\)"),
         (["counter", "freq", "--device", "1", "--rate", "1e3"], None),  # a valid one
         (["fai", "--rate", "100", "--scans", "10"],
-         r"^FAIDmaExStart: 0x1016 \(device 0: ErrInvalidPacerRate\)"),
-        (["fai", "--scans", "3"], r"^FAIDmaExStart: 0x1022 \(device 0: ErrInvalidCount\)"),
-        (["wave", "--samples", "4095"], r"^FAODmaExStart: 0x1020 \(device 0: ErrInvalidSetting\)"),
+         r"^FAIDmaExStart: 0x1016 \(device 0: invalid pacer rate\)"),
+        (["fai", "--scans", "3"], r"^FAIDmaExStart: 0x1022 \(device 0: invalid count\)"),
+        (["wave", "--samples", "4095"], r"^FAODmaExStart: 0x1020 \(device 0: invalid setting\)"),
     ]
     for args, pattern in cases:
         if pattern:

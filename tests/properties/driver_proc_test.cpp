@@ -4,16 +4,15 @@
 // with the documented argument order, and the two effects must be equal:
 // result, everything written into the caller's memory, the record's
 // settings, the register traffic and the requests. Distinct field values
-// make a swapped or misread field show.
+// make a swapped or misread field show. Codes 107 to 109 reach functions
+// that have no export: the property tests drive them through DriverProc.
 #include <ktz3649.h>
-
-#include <ao/properties.h>
-#include <core/device.h>
 
 #include <cstring>
 #include <functional>
 
 #include "lab_fixture.h"
+#include "record.h"
 
 namespace ktztest {
 namespace {
@@ -54,7 +53,8 @@ HGLOBAL Buffer() {
 // The run-time state a call may change besides memory and registers.
 std::vector<DWORD> StateOf(KTZHANDLE handle) {
     std::vector<DWORD> state;
-    if (auto *d = ktz::FindOpenDevice(handle)) {
+    {
+        const auto *d = &Record(handle);
         const auto &e = d->events;
         state.insert(state.end(), {e.eventEnabled, e.eventType, e.eventCount, e.eventsOpened});
         state.insert(state.end(), std::begin(e.eventFlags), std::end(e.eventFlags));
@@ -85,6 +85,12 @@ struct Case {
     std::function<void(KTZHANDLE, BYTE *)> prepare = {};
     bool startsThread = false;  // its register traffic interleaves: not compared
 };
+
+// The call of a function code through DriverProc with its block.
+template <class Block>
+DWORD Via(WORD code, KTZHANDLE handle, Block block) {
+    return DriverProc(0, 0, code, handle, P(&block));
+}
 
 template <class T>
 T *At(BYTE *scratch, size_t offset) {
@@ -122,10 +128,8 @@ protected:
         Effect effect;
         effect.result = (viaDriverProc ? c.viaDriverProc : c.direct)(handle, scratch.data());
         effect.memory = scratch;
-        if (auto *device = ktz::FindOpenDevice(handle)) {
-            auto *bytes = reinterpret_cast<const BYTE *>(&device->settings);
-            effect.settings.assign(bytes, bytes + sizeof device->settings);
-        }
+        auto *bytes = reinterpret_cast<const BYTE *>(&Record(handle).settings);
+        effect.settings.assign(bytes, bytes + sizeof Record(handle).settings);
         effect.state = StateOf(handle);
         effect.registers = Registers();
         for (const auto &e : Trace())
@@ -138,24 +142,19 @@ std::vector<Case> Cases() {
     std::vector<Case> cases;
     auto add = [&](Case c) { cases.push_back(std::move(c)); };
 
-    add({2, [](KTZHANDLE h, BYTE *s) { DeviceGetFeaturesBlock b{s, 7};
-             return DriverProc(0, 0, 2, h, P(&b)); },
+    add({2, [](KTZHANDLE h, BYTE *s) { return Via(2, h, DeviceGetFeaturesBlock{s, 7}); },
          [](KTZHANDLE h, BYTE *s) { return DeviceGetFeatures(h, s, 7); }});
-    add({3, [](KTZHANDLE h, BYTE *) { AIConfigBlock b{5, 17};
-             return DriverProc(0, 0, 3, h, P(&b)); },
+    add({3, [](KTZHANDLE h, BYTE *) { return Via(3, h, AIConfigBlock{5, 17}); },
          [](KTZHANDLE h, BYTE *) { return AIConfig(h, 5, 17); }});
-    add({4, [](KTZHANDLE h, BYTE *s) { AIGetConfigBlock b{s, 9};
-             return DriverProc(0, 0, 4, h, P(&b)); },
+    add({4, [](KTZHANDLE h, BYTE *s) { return Via(4, h, AIGetConfigBlock{s, 9}); },
          [](KTZHANDLE h, BYTE *s) { return AIGetConfig(h, s, 9); }});
-    add({5, [](KTZHANDLE h, BYTE *s) { AIBinaryInBlock b{3, 0, At<WORD>(s, 8)};
-             return DriverProc(0, 0, 5, h, P(&b)); },
+    add({5, [](KTZHANDLE h, BYTE *s) { return Via(5, h, AIBinaryInBlock{3, 0, At<WORD>(s, 8)}); },
          [](KTZHANDLE h, BYTE *s) { return AIBinaryIn(h, 3, 0, At<WORD>(s, 8)); },
          [](KTZHANDLE h, BYTE *) { AIConfig(h, 7, 1); }});
     add({6, [](KTZHANDLE, BYTE *s) { AIScaleBlock b{3072, 0, 5.0f, 4000, 1000, At<FLOAT>(s, 4)};
              return DriverProc(0, 0, 6, 0, P(&b)); },
          [](KTZHANDLE, BYTE *s) { return AIScale(3072, 5.0f, 4000, 1000, At<FLOAT>(s, 4)); }});
-    add({7, [](KTZHANDLE h, BYTE *s) { AIVoltageInBlock b{3, 1, 0, 0, At<FLOAT>(s, 12)};
-             return DriverProc(0, 0, 7, h, P(&b)); },
+    add({7, [](KTZHANDLE h, BYTE *s) { return Via(7, h, AIVoltageInBlock{3, 1, 0, 0, At<FLOAT>(s, 12)}); },
          [](KTZHANDLE h, BYTE *s) { return AIVoltageIn(h, 3, 1, 0, At<FLOAT>(s, 12)); },
          [](KTZHANDLE h, BYTE *) { AIConfig(h, 9, 1); }});
     auto gains = [](BYTE *s) {
@@ -163,90 +162,65 @@ std::vector<Case> Cases() {
         for (WORD i = 0; i < 16; ++i) g[i] = static_cast<WORD>(i % 5 == 4 ? 16 + i % 4 : i % 5);
         return g;
     };
-    add({9, [=](KTZHANDLE h, BYTE *s) { MAIConfigBlock b{5, 3, gains(s)};
-             return DriverProc(0, 0, 9, h, P(&b)); },
+    add({9, [=](KTZHANDLE h, BYTE *s) { return Via(9, h, MAIConfigBlock{5, 3, gains(s)}); },
          [=](KTZHANDLE h, BYTE *s) { return MAIConfig(h, 5, 3, gains(s)); }});
-    add({10, [](KTZHANDLE h, BYTE *s) { MAIBinaryInBlock b{4, 2, 0, 0, At<WORD>(s, 128)};
-              return DriverProc(0, 0, 10, h, P(&b)); },
+    add({10, [](KTZHANDLE h, BYTE *s) { return Via(10, h, MAIBinaryInBlock{4, 2, 0, 0, At<WORD>(s, 128)}); },
           [](KTZHANDLE h, BYTE *s) { return MAIBinaryIn(h, 4, 2, 0, At<WORD>(s, 128)); },
           [=](KTZHANDLE h, BYTE *s) { MAIConfig(h, 4, 2, gains(s)); }});
-    add({11, [=](KTZHANDLE h, BYTE *s) { MAIVoltageInBlock b{4, 2, gains(s), 0, 0, At<FLOAT>(s, 128)};
-              return DriverProc(0, 0, 11, h, P(&b)); },
+    add({11, [=](KTZHANDLE h, BYTE *s) { return Via(11, h, MAIVoltageInBlock{4, 2, gains(s), 0, 0, At<FLOAT>(s, 128)}); },
           [=](KTZHANDLE h, BYTE *s) { return MAIVoltageIn(h, 4, 2, gains(s), 0, At<FLOAT>(s, 128)); },
           [=](KTZHANDLE h, BYTE *s) { MAIConfig(h, 4, 2, gains(s)); }});
-    add({14, [](KTZHANDLE h, BYTE *) { AOConfigBlock b{1, 0, 10.0f, -5.0f};
-              return DriverProc(0, 0, 14, h, P(&b)); },
+    add({14, [](KTZHANDLE h, BYTE *) { return Via(14, h, AOConfigBlock{1, 0, 10.0f, -5.0f}); },
           [](KTZHANDLE h, BYTE *) { return AOConfig(h, 1, 0, 10.0f, -5.0f); }});
-    add({15, [](KTZHANDLE h, BYTE *) { AOBinaryOutBlock b{1, 0x0ABC};
-              return DriverProc(0, 0, 15, h, P(&b)); },
+    add({15, [](KTZHANDLE h, BYTE *) { return Via(15, h, AOBinaryOutBlock{1, 0x0ABC}); },
           [](KTZHANDLE h, BYTE *) { return AOBinaryOut(h, 1, 0x0ABC); }});
-    add({16, [](KTZHANDLE h, BYTE *) { AOVoltageOutBlock b{1, 0, 3.3f};
-              return DriverProc(0, 0, 16, h, P(&b)); },
+    add({16, [](KTZHANDLE h, BYTE *) { return Via(16, h, AOVoltageOutBlock{1, 0, 3.3f}); },
           [](KTZHANDLE h, BYTE *) { return AOVoltageOut(h, 1, 3.3f); }});
-    add({17, [](KTZHANDLE h, BYTE *s) { AOScaleBlock b{1, 0, 2.7f, At<WORD>(s, 2)};
-              return DriverProc(0, 0, 17, h, P(&b)); },
+    add({17, [](KTZHANDLE h, BYTE *s) { return Via(17, h, AOScaleBlock{1, 0, 2.7f, At<WORD>(s, 2)}); },
           [](KTZHANDLE h, BYTE *s) { return AOScale(h, 1, 2.7f, At<WORD>(s, 2)); }});
-    add({18, [](KTZHANDLE h, BYTE *) { DioSetPortModeBlock b{1, 0};
-              return DriverProc(0, 0, 18, h, P(&b)); },
+    add({18, [](KTZHANDLE h, BYTE *) { return Via(18, h, DioSetPortModeBlock{1, 0}); },
           [](KTZHANDLE h, BYTE *) { return DioSetPortMode(h, 1, 0); }});
-    add({19, [](KTZHANDLE h, BYTE *s) { DioGetConfigBlock b{At<WORD>(s, 10), 3};
-              return DriverProc(0, 0, 19, h, P(&b)); },
+    add({19, [](KTZHANDLE h, BYTE *s) { return Via(19, h, DioGetConfigBlock{At<WORD>(s, 10), 3}); },
           [](KTZHANDLE h, BYTE *s) { return DioGetConfig(h, At<WORD>(s, 10), 3); },
           [](KTZHANDLE h, BYTE *) { DioSetPortMode(h, 1, 0); }});
-    add({20, [](KTZHANDLE h, BYTE *s) { DioReadPortByteBlock b{1, 0, At<WORD>(s, 6)};
-              return DriverProc(0, 0, 20, h, P(&b)); },
+    add({20, [](KTZHANDLE h, BYTE *s) { return Via(20, h, DioReadPortByteBlock{1, 0, At<WORD>(s, 6)}); },
           [](KTZHANDLE h, BYTE *s) { return DioReadPortByte(h, 1, At<WORD>(s, 6)); }});
-    add({21, [](KTZHANDLE h, BYTE *) { DioWritePortByteBlock b{1, 0x0F, 0xA5};
-              return DriverProc(0, 0, 21, h, P(&b)); },
+    add({21, [](KTZHANDLE h, BYTE *) { return Via(21, h, DioWritePortByteBlock{1, 0x0F, 0xA5}); },
           [](KTZHANDLE h, BYTE *) { return DioWritePortByte(h, 1, 0x0F, 0xA5); },
           [](KTZHANDLE h, BYTE *) { DioWritePortByte(h, 1, 0xFF, 0x96); }});
-    add({22, [](KTZHANDLE h, BYTE *s) { DioReadBitBlock b{1, 3, At<WORD>(s, 6)};
-              return DriverProc(0, 0, 22, h, P(&b)); },
+    add({22, [](KTZHANDLE h, BYTE *s) { return Via(22, h, DioReadBitBlock{1, 3, At<WORD>(s, 6)}); },
           [](KTZHANDLE h, BYTE *s) { return DioReadBit(h, 1, 3, At<WORD>(s, 6)); },
           [](KTZHANDLE h, BYTE *) { DioSetPortMode(h, 1, 0); }});
-    add({23, [](KTZHANDLE h, BYTE *) { DioWriteBitBlock b{1, 5, 1};
-              return DriverProc(0, 0, 23, h, P(&b)); },
+    add({23, [](KTZHANDLE h, BYTE *) { return Via(23, h, DioWriteBitBlock{1, 5, 1}); },
           [](KTZHANDLE h, BYTE *) { return DioWriteBit(h, 1, 5, 1); }});
-    add({24, [](KTZHANDLE h, BYTE *s) { DioGetCurrentDOByteBlock b{1, 0, At<WORD>(s, 6)};
-              return DriverProc(0, 0, 24, h, P(&b)); },
+    add({24, [](KTZHANDLE h, BYTE *s) { return Via(24, h, DioGetCurrentDOByteBlock{1, 0, At<WORD>(s, 6)}); },
           [](KTZHANDLE h, BYTE *s) { return DioGetCurrentDOByte(h, 1, At<WORD>(s, 6)); },
           [](KTZHANDLE h, BYTE *) { DioWritePortByte(h, 1, 0xFF, 0x96); }});
-    add({25, [](KTZHANDLE h, BYTE *s) { DioGetCurrentDOBitBlock b{1, 2, At<WORD>(s, 6)};
-              return DriverProc(0, 0, 25, h, P(&b)); },
+    add({25, [](KTZHANDLE h, BYTE *s) { return Via(25, h, DioGetCurrentDOBitBlock{1, 2, At<WORD>(s, 6)}); },
           [](KTZHANDLE h, BYTE *s) { return DioGetCurrentDOBit(h, 1, 2, At<WORD>(s, 6)); },
           [](KTZHANDLE h, BYTE *) { DioWritePortByte(h, 1, 0xFF, 0x96); }});
-    add({26, [](KTZHANDLE h, BYTE *) { WritePortByteBlock b{kBase + 0x29, 0x1234};
-              return DriverProc(0, 0, 26, h, P(&b)); },
+    add({26, [](KTZHANDLE h, BYTE *) { return Via(26, h, WritePortByteBlock{kBase + 0x29, 0x1234}); },
           [](KTZHANDLE h, BYTE *) { return WritePortByte(h, kBase + 0x29, 0x34); }});
-    add({27, [](KTZHANDLE h, BYTE *) { WritePortWordBlock b{kBase + 0x28, 0x1234};
-              return DriverProc(0, 0, 27, h, P(&b)); },
+    add({27, [](KTZHANDLE h, BYTE *) { return Via(27, h, WritePortWordBlock{kBase + 0x28, 0x1234}); },
           [](KTZHANDLE h, BYTE *) { return WritePortWord(h, kBase + 0x28, 0x1234); }});
-    add({28, [](KTZHANDLE h, BYTE *s) { ReadPortByteBlock b{kBase + 0x29, 0, At<WORD>(s, 2)};
-              return DriverProc(0, 0, 28, h, P(&b)); },
+    add({28, [](KTZHANDLE h, BYTE *s) { return Via(28, h, ReadPortByteBlock{kBase + 0x29, 0, At<WORD>(s, 2)}); },
           [](KTZHANDLE h, BYTE *s) { return ReadPortByte(h, kBase + 0x29, At<WORD>(s, 2)); }});
-    add({29, [](KTZHANDLE h, BYTE *s) { ReadPortWordBlock b{kBase + 0x28, 0, At<WORD>(s, 2)};
-              return DriverProc(0, 0, 29, h, P(&b)); },
+    add({29, [](KTZHANDLE h, BYTE *s) { return Via(29, h, ReadPortWordBlock{kBase + 0x28, 0, At<WORD>(s, 2)}); },
           [](KTZHANDLE h, BYTE *s) { return ReadPortWord(h, kBase + 0x28, At<WORD>(s, 2)); }});
-    add({30, [](KTZHANDLE h, BYTE *) { CounterEventStartBlock b{1, 2};
-              return DriverProc(0, 0, 30, h, P(&b)); },
+    add({30, [](KTZHANDLE h, BYTE *) { return Via(30, h, CounterEventStartBlock{1, 2}); },
           [](KTZHANDLE h, BYTE *) { return CounterEventStart(h, 1, 2); }});
-    add({31, [](KTZHANDLE h, BYTE *s) { CounterEventReadBlock b{2, 0, At<WORD>(s, 2), At<DWORD>(s, 8)};
-              return DriverProc(0, 0, 31, h, P(&b)); },
+    add({31, [](KTZHANDLE h, BYTE *s) { return Via(31, h, CounterEventReadBlock{2, 0, At<WORD>(s, 2), At<DWORD>(s, 8)}); },
           [](KTZHANDLE h, BYTE *s) { return CounterEventRead(h, 2, At<WORD>(s, 2), At<DWORD>(s, 8)); },
           [](KTZHANDLE h, BYTE *) { CounterEventStart(h, 2, 0); KtzSimInjectCounterPulses(0, 2, 70000); }});
-    add({32, [](KTZHANDLE h, BYTE *) { CounterFreqStartBlock b{2, 7, 9};
-              return DriverProc(0, 0, 32, h, P(&b)); },
+    add({32, [](KTZHANDLE h, BYTE *) { return Via(32, h, CounterFreqStartBlock{2, 7, 9}); },
           [](KTZHANDLE h, BYTE *) { return CounterFreqStart(h, 2, 7, 9); }});
-    add({33, [](KTZHANDLE h, BYTE *s) { CounterFreqReadBlock b{1, 0, At<FLOAT>(s, 4)};
-              return DriverProc(0, 0, 33, h, P(&b)); },
+    add({33, [](KTZHANDLE h, BYTE *s) { return Via(33, h, CounterFreqReadBlock{1, 0, At<FLOAT>(s, 4)}); },
           [](KTZHANDLE h, BYTE *s) { return CounterFreqRead(h, 1, At<FLOAT>(s, 4)); }});
-    add({34, [](KTZHANDLE h, BYTE *) { CounterPulseStartBlock b{1, 0, 0.02f, 77, 2};
-              return DriverProc(0, 0, 34, h, P(&b)); },
+    add({34, [](KTZHANDLE h, BYTE *) { return Via(34, h, CounterPulseStartBlock{1, 0, 0.02f, 77, 2}); },
           [](KTZHANDLE h, BYTE *) { return CounterPulseStart(h, 1, 0.02f, 77, 2); }});
     add({35, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 35, h, 2); },
           [](KTZHANDLE h, BYTE *) { return CounterReset(h, 2); }});
-    add({100, [](KTZHANDLE h, BYTE *s) { PWMStartReadBlock b{9, 0, At<FLOAT>(s, 4), At<FLOAT>(s, 8)};
-               return DriverProc(0, 0, 100, h, P(&b)); },
+    add({100, [](KTZHANDLE h, BYTE *s) { return Via(100, h, PWMStartReadBlock{9, 0, At<FLOAT>(s, 4), At<FLOAT>(s, 8)}); },
            [](KTZHANDLE h, BYTE *s) { return PWMStartRead(h, 9, At<FLOAT>(s, 4), At<FLOAT>(s, 8)); },
            {}, true});
 
@@ -260,8 +234,7 @@ std::vector<Case> Cases() {
         }();
         return table.data();
     };
-    add({71, [=](KTZHANDLE h, BYTE *s) { FAODmaStartBlock b{3, 0, 20000, 1, 0, samples(s), 4096};
-              return DriverProc(0, 0, 71, h, P(&b)); },
+    add({71, [=](KTZHANDLE h, BYTE *s) { return Via(71, h, FAODmaStartBlock{3, 0, 20000, 1, 0, samples(s), 4096}); },
           [=](KTZHANDLE h, BYTE *s) { return FAODmaStart(h, 3, 20000, 1, samples(s), 4096); },
           [](KTZHANDLE h, BYTE *s) { AllocateDMABuffer(h, 0, 8192, At<DWORD>(s, 200), At<DWORD>(s, 204)); }});
     add({72, [](KTZHANDLE h, BYTE *s) {
@@ -273,8 +246,7 @@ std::vector<Case> Cases() {
               FLOAT *v = At<FLOAT>(s, 0);
               for (int i = 0; i < 4; ++i) v[i] = 1.1f * i;
               return FAOScale(h, 1, 3, v, At<WORD>(s, 32)); }});
-    add({73, [=](KTZHANDLE h, BYTE *s) { FAOLoadBlock b{0, 0, samples(s), 5, 64};
-              return DriverProc(0, 0, 73, h, P(&b)); },
+    add({73, [=](KTZHANDLE h, BYTE *s) { return Via(73, h, FAOLoadBlock{0, 0, samples(s), 5, 64}); },
           [=](KTZHANDLE h, BYTE *s) { return FAOLoad(h, 0, samples(s), 5, 64); },
           [](KTZHANDLE h, BYTE *s) { AllocateDMABuffer(h, 0, 8192, At<DWORD>(s, 200), At<DWORD>(s, 204)); }});
     auto fiveOutputs = [](BYTE *s) { return std::make_tuple(At<WORD>(s, 0), At<WORD>(s, 2), At<DWORD>(s, 4), At<WORD>(s, 8), At<WORD>(s, 10)); };
@@ -287,16 +259,14 @@ std::vector<Case> Cases() {
               FAODmaExStart(h, 0, 10000, 0, 1, 0, samples(s), 4096, 0); }});
     add({75, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 75, h, 0); },
           [](KTZHANDLE h, BYTE *) { return FAOStop(h); }});
-    add({79, [](KTZHANDLE h, BYTE *s) { AllocateDMABufferBlock b{2, 0, 8192, At<DWORD>(s, 4), At<DWORD>(s, 8)};
-              return DriverProc(0, 0, 79, h, P(&b)); },
+    add({79, [](KTZHANDLE h, BYTE *s) { return Via(79, h, AllocateDMABufferBlock{2, 0, 8192, At<DWORD>(s, 4), At<DWORD>(s, 8)}); },
           [](KTZHANDLE h, BYTE *s) { return AllocateDMABuffer(h, 2, 8192, At<DWORD>(s, 4), At<DWORD>(s, 8)); }});
     add({80, [](KTZHANDLE h, BYTE *s) { return DriverProc(0, 0, 80, h, P(At<DWORD>(s, 204))); },
           [](KTZHANDLE h, BYTE *s) { return FreeDMABuffer(h, At<DWORD>(s, 204)); },
           [](KTZHANDLE h, BYTE *s) { AllocateDMABuffer(h, 0, 8192, At<DWORD>(s, 200), At<DWORD>(s, 204)); }});
-    add({118, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 118, h, 10246); },
-           [](KTZHANDLE h, BYTE *) { return ClearFlag(h, 10246); }});
-    add({128, [=](KTZHANDLE h, BYTE *s) { FAODmaExStartBlock b{1, 0, 10000, 0, 2, samples(s), 4096, 3, 0};
-               return DriverProc(0, 0, 128, h, P(&b)); },
+    add({118, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 118, h, 0x2806); },
+           [](KTZHANDLE h, BYTE *) { return ClearFlag(h, 0x2806); }});
+    add({128, [=](KTZHANDLE h, BYTE *s) { return Via(128, h, FAODmaExStartBlock{1, 0, 10000, 0, 2, samples(s), 4096, 3, 0}); },
            [=](KTZHANDLE h, BYTE *s) { return FAODmaExStart(h, 1, 10000, 0, 2, 0, samples(s), 4096, 3); }});
     add({130, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 130, h, 0); },
            [](KTZHANDLE h, BYTE *) { return FAOTerminate(h); },
@@ -319,24 +289,20 @@ std::vector<Case> Cases() {
               return DriverProc(0, 0, 63, h, P(&b)); },
           [=](KTZHANDLE h, BYTE *s) { auto [a, b, c, d, e] = fiveOutputs(s);
               return FAICheck(h, a, b, c, d, e); }});
-    add({64, [](KTZHANDLE h, BYTE *s) { FAITransferBlock b{0, 0, s + 256, 1, 0, 5, 20, 0};
-              return DriverProc(0, 0, 64, h, P(&b)); },
+    add({64, [](KTZHANDLE h, BYTE *s) { return Via(64, h, FAITransferBlock{0, 0, s + 256, 1, 0, 5, 20, 0}); },
           [](KTZHANDLE h, BYTE *s) { return FAITransfer(h, 0, s + 256, 1, 5, 20, 0); },
           [=](KTZHANDLE h, BYTE *s) { start(h, s, 0); FAITerminate(h); }});
     add({65, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 65, h, 0); },
           [](KTZHANDLE h, BYTE *) { return FAIStop(h); },
           [=](KTZHANDLE h, BYTE *s) { start(h, s, 0); }});
-    add({69, [](KTZHANDLE h, BYTE *s) { FAIWatchdogCheckBlock b{1, 0, 2, 3, 4, At<DWORD>(s, 4), 5};
-              return DriverProc(0, 0, 69, h, P(&b)); },
+    add({69, [](KTZHANDLE h, BYTE *s) { return Via(69, h, FAIWatchdogCheckBlock{1, 0, 2, 3, 4, At<DWORD>(s, 4), 5}); },
           [](KTZHANDLE h, BYTE *s) { return FAIWatchdogCheck(h, 1, 2, 3, 4, At<DWORD>(s, 4), 5); },
           [=](KTZHANDLE h, BYTE *s) { start(h, s, 3); FAITerminate(h); }});
     add({76, [](KTZHANDLE h, BYTE *) { return DriverProc(0, 0, 76, h, 0); },
           [](KTZHANDLE h, BYTE *) { return ClearOverrun(h); }});
-    add({77, [](KTZHANDLE h, BYTE *) { EnableEventBlock b{3, 1, 9};
-              return DriverProc(0, 0, 77, h, P(&b)); },
+    add({77, [](KTZHANDLE h, BYTE *) { return Via(77, h, EnableEventBlock{3, 1, 9}); },
           [](KTZHANDLE h, BYTE *) { return EnableEvent(h, 3, 1, 9); }});
-    add({78, [](KTZHANDLE h, BYTE *s) { CheckEventBlock b{At<WORD>(s, 2), 0};
-              return DriverProc(0, 0, 78, h, P(&b)); },
+    add({78, [](KTZHANDLE h, BYTE *s) { return Via(78, h, CheckEventBlock{At<WORD>(s, 2), 0}); },
           [](KTZHANDLE h, BYTE *s) { return CheckEvent(h, At<WORD>(s, 2), 0); },
           [](KTZHANDLE h, BYTE *) { EnableEvent(h, 2, 1, 0); }});
     add({99, [](KTZHANDLE h, BYTE *s) { return DriverProc(0, 0, 99, h, P(At<DWORD>(s, 4))); },
@@ -354,51 +320,31 @@ std::vector<Case> Cases() {
            [](KTZHANDLE h, BYTE *) { return FAITerminate(h); },
            [=](KTZHANDLE h, BYTE *s) { start(h, s, 3); }});
 
-    // Properties.
-    add({107, [](KTZHANDLE h, BYTE *s) { ReadAOSettingsBlock b{0x2000, 0, At<DWORD>(s, 0), s + 8};
-               return DriverProc(0, 0, 107, h, P(&b)); },
-           [](KTZHANDLE h, BYTE *s) { return ktz::ReadAOSettings(h, 0x2000, At<DWORD>(s, 0), s + 8); }});
-    add({108, [](KTZHANDLE h, BYTE *s) { *At<DWORD>(s, 0) = 2500; DeviceSetPropertyBlock b{0x1001, 0, 4, s};
-               return DriverProc(0, 0, 108, h, P(&b)); },
-           [](KTZHANDLE h, BYTE *s) { *At<DWORD>(s, 0) = 2500; return ktz::DeviceSetProperty(h, 0x1001, 4, s); }});
-    add({109, [](KTZHANDLE h, BYTE *s) { *At<DWORD>(s, 0) = 64; DeviceGetPropertyBlock b{0x2000, 0, At<DWORD>(s, 0), s + 4};
-               return DriverProc(0, 0, 109, h, P(&b)); },
-           [](KTZHANDLE h, BYTE *s) { *At<DWORD>(s, 0) = 64; return ktz::DeviceGetProperty(h, 0x2000, At<DWORD>(s, 0), s + 4); }});
-
     // Digital word, double word and port groups; 122, 124, 126 and 127
     // pass the field at +8 before the one at +4.
-    add({122, [](KTZHANDLE h, BYTE *s) { DioReadPortWordBlock b{0, 0, At<WORD>(s, 2), At<WORD>(s, 6)};
-               return DriverProc(0, 0, 122, h, P(&b)); },
+    add({122, [](KTZHANDLE h, BYTE *s) { return Via(122, h, DioReadPortWordBlock{0, 0, At<WORD>(s, 2), At<WORD>(s, 6)}); },
            [](KTZHANDLE h, BYTE *s) { return DioReadPortWord(h, 0, At<WORD>(s, 6), At<WORD>(s, 2)); },
            [](KTZHANDLE h, BYTE *) { DioSetPortMode(h, 0, 0); }});
-    add({123, [](KTZHANDLE h, BYTE *) { DioWritePortWordBlock b{1, 0x0F0F, 0x1234};
-               return DriverProc(0, 0, 123, h, P(&b)); },
+    add({123, [](KTZHANDLE h, BYTE *) { return Via(123, h, DioWritePortWordBlock{1, 0x0F0F, 0x1234}); },
            [](KTZHANDLE h, BYTE *) { return DioWritePortWord(h, 1, 0x0F0F, 0x1234); },
            [](KTZHANDLE h, BYTE *) { DioWritePortWord(h, 0, 0xFFFF, 0x6996); }});
-    add({124, [](KTZHANDLE h, BYTE *s) { DioReadPortDwordBlock b{0, 0, At<DWORD>(s, 4), At<DWORD>(s, 12)};
-               return DriverProc(0, 0, 124, h, P(&b)); },
+    add({124, [](KTZHANDLE h, BYTE *s) { return Via(124, h, DioReadPortDwordBlock{0, 0, At<DWORD>(s, 4), At<DWORD>(s, 12)}); },
            [](KTZHANDLE h, BYTE *s) { return DioReadPortDword(h, 0, At<DWORD>(s, 12), At<DWORD>(s, 4)); },
            [](KTZHANDLE h, BYTE *) { DioSetPortMode(h, 1, 0); }});
-    add({125, [](KTZHANDLE h, BYTE *) { DioWritePortDwordBlock b{0, 0, 0x00FF00F0, 0x12345678};
-               return DriverProc(0, 0, 125, h, P(&b)); },
+    add({125, [](KTZHANDLE h, BYTE *) { return Via(125, h, DioWritePortDwordBlock{0, 0, 0x00FF00F0, 0x12345678}); },
            [](KTZHANDLE h, BYTE *) { return DioWritePortDword(h, 0, 0x00FF00F0, 0x12345678); },
            [](KTZHANDLE h, BYTE *) { DioWritePortWord(h, 0, 0xFFFF, 0x6996); }});
-    add({126, [](KTZHANDLE h, BYTE *s) { DioGetCurrentDOWordBlock b{0, 0, At<WORD>(s, 2), At<WORD>(s, 6)};
-               return DriverProc(0, 0, 126, h, P(&b)); },
+    add({126, [](KTZHANDLE h, BYTE *s) { return Via(126, h, DioGetCurrentDOWordBlock{0, 0, At<WORD>(s, 2), At<WORD>(s, 6)}); },
            [](KTZHANDLE h, BYTE *s) { return DioGetCurrentDOWord(h, 0, At<WORD>(s, 6), At<WORD>(s, 2)); },
            [](KTZHANDLE h, BYTE *) { DioSetPortMode(h, 0, 0); DioWritePortWord(h, 0, 0xFFFF, 0xBEEF); }});
-    add({127, [](KTZHANDLE h, BYTE *s) { DioGetCurrentDODwordBlock b{0, 0, At<DWORD>(s, 4), At<DWORD>(s, 12)};
-               return DriverProc(0, 0, 127, h, P(&b)); },
+    add({127, [](KTZHANDLE h, BYTE *s) { return Via(127, h, DioGetCurrentDODwordBlock{0, 0, At<DWORD>(s, 4), At<DWORD>(s, 12)}); },
            [](KTZHANDLE h, BYTE *s) { return DioGetCurrentDODword(h, 0, At<DWORD>(s, 12), At<DWORD>(s, 4)); },
            [](KTZHANDLE h, BYTE *) { DioSetPortMode(h, 1, 0); DioWritePortWord(h, 0, 0xFFFF, 0xBEEF); }});
-    add({134, [](KTZHANDLE h, BYTE *s) { DioReadDiPortsBlock b{1, 1, s + 3};
-               return DriverProc(0, 0, 134, h, P(&b)); },
+    add({134, [](KTZHANDLE h, BYTE *s) { return Via(134, h, DioReadDiPortsBlock{1, 1, s + 3}); },
            [](KTZHANDLE h, BYTE *s) { return DioReadDiPorts(h, 1, 1, s + 3); }});
-    add({135, [](KTZHANDLE h, BYTE *s) { DioWriteDoPortsBlock b{0, 2, s + 3};
-               return DriverProc(0, 0, 135, h, P(&b)); },
+    add({135, [](KTZHANDLE h, BYTE *s) { return Via(135, h, DioWriteDoPortsBlock{0, 2, s + 3}); },
            [](KTZHANDLE h, BYTE *s) { return DioWriteDoPorts(h, 0, 2, s + 3); }});
-    add({136, [](KTZHANDLE h, BYTE *s) { DioGetCurrentDoPortsStateBlock b{0, 2, s + 3};
-               return DriverProc(0, 0, 136, h, P(&b)); },
+    add({136, [](KTZHANDLE h, BYTE *s) { return Via(136, h, DioGetCurrentDoPortsStateBlock{0, 2, s + 3}); },
            [](KTZHANDLE h, BYTE *s) { return DioGetCurrentDoPortsState(h, 0, 2, s + 3); },
            [](KTZHANDLE h, BYTE *) { DioSetPortMode(h, 1, 0); DioWritePortWord(h, 0, 0xFFFF, 0xBEEF); }});
     return cases;
@@ -448,7 +394,7 @@ TEST_F(DriverProcTest, OpenAndCloseCarryTheirArgumentsInHandleAndBlock) {
     KTZHANDLE handle = 0;
     ASSERT_EQ(DriverProc(0, 0, 0, 2, P(&handle)), 0u);
     ASSERT_NE(handle, 0u);
-    EXPECT_EQ(ktz::FindOpenDevice(handle)->deviceNumber, 2u);
+    EXPECT_EQ(Record(handle).deviceNumber, 2u);
     ASSERT_EQ(DriverProc(0, 0, 1, P(&handle), 0), 0u);
     EXPECT_EQ(handle, 0u);
     EXPECT_EQ(DriverProc(0, 0, 1, P(&handle), 0), 3u);  // the variable now holds 0

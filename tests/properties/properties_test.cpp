@@ -1,11 +1,10 @@
 // Device properties through DriverProc codes 107, 108 and 109.
 #include <ktz3649.h>
 
-#include <core/device.h>
-
 #include <cstring>
 
 #include "lab_fixture.h"
+#include "record.h"
 
 namespace ktztest {
 namespace {
@@ -33,7 +32,7 @@ protected:
         EXPECT_EQ(length, sizeof value);
         return value;
     }
-    ktz::DeviceRecord &Device() { return *ktz::FindOpenDevice(handle_); }
+    ktz::DeviceRecord &Device() { return Record(handle_); }
     KTZHANDLE handle_ = 0;
 };
 

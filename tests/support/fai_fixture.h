@@ -4,12 +4,12 @@
 
 #include <hostwin.h>
 
-#include <core/device.h>
 #include <ktz3649_driver.h>
 
 #include <vector>
 
 #include "lab_fixture.h"
+#include "record.h"
 
 namespace ktztest {
 
@@ -48,8 +48,6 @@ protected:
         for (HGLOBAL block : buffers_) GlobalFree(block);
         buffers_.clear();
     }
-
-    static ktz::DeviceRecord &Record(KTZHANDLE handle) { return *ktz::FindOpenDevice(handle); }
 
     // A zero-filled moveable block of `samples` words, freed after the test.
     HGLOBAL Buffer(DWORD samples) {

@@ -8,10 +8,30 @@
 
 #include <ktz3649.h>
 
-#include <ai/gain.h>
 #include <core/device.h>
 
 namespace ktztest {
+
+// Full scale and offset of the card's gain codes, written out here as the
+// card lists them (0 to 4 bipolar, 16 to 19 unipolar; 5 to 8 alias 16 to 19).
+struct GainScale {
+    float fullScale;
+    WORD offset;
+};
+inline GainScale GainScaleOf(WORD gain) {
+    switch (gain) {
+    case 0: return {5.0f, 2048};
+    case 1: return {2.5f, 2048};
+    case 2: return {1.25f, 2048};
+    case 3: return {0.625f, 2048};
+    case 4: return {10.0f, 2048};
+    case 5: case 16: return {10.0f, 0};
+    case 6: case 17: return {5.0f, 0};
+    case 7: case 18: return {2.5f, 0};
+    case 8: case 19: return {1.25f, 0};
+    default: return {0.0f, 0};
+    }
+}
 
 // For a valid range only (start + count <= N, count > 0).
 inline void ReferenceTransfer(const ktz::DeviceRecord &device, void *destination, WORD dataType,
@@ -46,9 +66,8 @@ inline void ReferenceTransfer(const ktz::DeviceRecord &device, void *destination
             continue;
         }
         WORD gain = fai.faiScanLength ? fai.faiGains[i % fai.faiScanLength] : 0;
-        FLOAT fullScale = 0, offset = 0;
-        ktz::AIGainRange(device, gain, &fullScale, &offset);
-        AIScale(source[i] & 0x0FFF, fullScale, ktz::kAiMaxCount, static_cast<WORD>(offset),
+        GainScale scale = GainScaleOf(gain);
+        AIScale(source[i] & 0x0FFF, scale.fullScale, 4095, scale.offset,
                 &static_cast<FLOAT *>(destination)[k]);
     }
     VirtualFree(scratch, 0, MEM_RELEASE);

@@ -49,7 +49,7 @@ void LabTest::TearDown() {
             KTZHANDLE copy = handle;
             DWORD rc = DeviceClose(&copy);
             if (rc == 0) continue;
-            // 3 once the record is released; anything else leaves it listed
+            // KtzErrInvalidHandle once the record is released; anything else leaves it listed
             // for the rest of the process and spoils later tests.
             if (rc != 3) ADD_FAILURE() << "an open device could not be closed: " << rc;
             break;

@@ -39,11 +39,11 @@ bool Near(const char *what, double value, double expected, double tolerance) {
 // Two codes of a 12-bit range that spans `span` volts.
 double Codes(double span) { return 2 * span / 4096; }
 
-// A PCI-3649L refuses analog output with ErrNotSupported.
+// A PCI-3649L refuses analog output with KtzErrNotSupported.
 bool RefusesOutput(const char *call, DWORD result) {
     std::printf("%s on a PCI-3649L: %s\n", call, Describe(result).c_str());
-    return KtzErrorNumber(result) == ErrNotSupported ||
-           Fail("%s: %s, expected ErrNotSupported", call, Describe(result).c_str());
+    return KtzErrorNumber(result) == KtzErrNotSupported ||
+           Fail("%s: %s, expected KtzErrNotSupported", call, Describe(result).c_str());
 }
 
 std::string InFolder(const std::string &folder, const char *name) {

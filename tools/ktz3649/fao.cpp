@@ -11,7 +11,7 @@
 namespace panel {
 namespace {
 
-constexpr WORD kOutputEnded = 10244;
+constexpr WORD kOutputEnded = 0x2804;
 
 // The shape at a phase counted in periods.
 double Shape(const std::string &shape, double phase) {

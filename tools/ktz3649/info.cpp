@@ -120,12 +120,22 @@ bool ShowProperties(const Session &session) {
     ok &= ShowProperty<Clocks>(
         session, KTZ_PROP_COUNTER_CLOCKS, "counter clocks",
         [](const Clocks &c) { return Text("%g, %g, %g, %g Hz", c[0], c[1], c[2], c[3]); });
-    for (WORD property : {0x3C82, 0x3C83, 0x3C84, 0x4806, 0x4807, 0x4808, 0x5002})
-        ok &= ShowProperty<DWORD>(session, property, "constant", number);
+    const struct {
+        WORD property;
+        const char *name;
+    } constants[] = {
+        {KTZ_PROP_DI_FIRST_CHANNEL, "DI first channel"}, {KTZ_PROP_DI_CHANNELS, "DI channels"},
+        {KTZ_PROP_DI_PORTS, "DI ports"},   {KTZ_PROP_DO_FIRST_CHANNEL, "DO first channel"},
+        {KTZ_PROP_DO_CHANNELS, "DO channels"}, {KTZ_PROP_DO_PORTS, "DO ports"},
+        {KTZ_PROP_COUNTER_MASK, "counter mask"},
+    };
+    for (const auto &c : constants) ok &= ShowProperty<DWORD>(session, c.property, c.name, number);
     using Triple = std::array<DWORD, 3>;
-    ok &= ShowProperty<Triple>(session, KTZ_PROP_CONSTANT_5001, "constants", [](const Triple &t) {
-        return Text("%u, %u, %u", unsigned(t[0]), unsigned(t[1]), unsigned(t[2]));
-    });
+    ok &= ShowProperty<Triple>(session, KTZ_PROP_COUNTER_CAPABILITIES, "counter capabilities",
+                               [](const Triple &t) {
+                                   return Text("%u, %u, %u", unsigned(t[0]), unsigned(t[1]),
+                                               unsigned(t[2]));
+                               });
     return ok;
 }
 

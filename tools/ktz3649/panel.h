@@ -58,15 +58,16 @@ const char *BoardName(unsigned boardId);
 
 // ---- result codes -----------------------------------------------------------
 
-// A result code in words: "0 (success)", "3 (ErrInvalidHandle)",
-// "0x1007 (device 0: ErrInvalidChannel)", "0x1063 (device 0: status 99)".
+// A result code and its words (KtzResultText): "0 (success)", "3 (invalid
+// handle)", "0x1007 (device 0: invalid channel)", "0x1063 (device 0: kernel
+// driver status 99)".
 std::string Describe(DWORD result);
 
 // printf into a string.
 std::string Text(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Reports a library call: with --verbose every one, else only failures
-// ("AIConfig: 0x1007 (device 0: ErrInvalidChannel)", on stderr). True for success.
+// ("AIConfig: 0x1007 (device 0: invalid channel)", on stderr). True for success.
 bool Check(const char *call, DWORD result);
 void SetVerbose(bool verbose);
 

@@ -1,28 +1,20 @@
 // Device properties: what they read and write in the device record and on
 // the card. Nothing here is stored in the registry.
-#include "ao/properties.h"
+#include "properties/properties.h"
 
 #include <cstring>
 
-#include "ao/ao_range.h"
+#include "ao/ao.h"
+#include "dio/dio.h"
+#include "core/card_registers.h"
 #include "core/device.h"
 #include "core/registers.h"
 #include "core/result.h"
 
-namespace ktz {
+namespace ktz::properties {
 namespace {
 
 static_assert(sizeof(KtzOutputRange) == 16);
-
-// Pacer counters: 8254 format, clocked at 10 MHz.
-constexpr double kPacerClock = 10000000.0;
-constexpr WORD kPacerControlRegister = 22;
-constexpr WORD kAoPacerRegister = 16;  // counter 0
-constexpr WORD kAiPacerRegister = 18;  // counter 1
-constexpr WORD kAoPacerControl = 0x36;  // counter 0, mode 3, low then high byte
-constexpr WORD kAiPacerControl = 0x76;  // counter 1, mode 3, low then high byte
-constexpr DWORD kMinPacerRate = 154;
-constexpr DWORD kMaxPacerRate = 1000000;
 
 constexpr DWORD kPortInput = 0;
 constexpr DWORD kPortOutput = 255;
@@ -50,7 +42,7 @@ void Put(PropertyData &data, DWORD offset, T value) {
 
 DWORD PacerRate(WORD divisor) {
     // Nothing is programmed while the divisor is 0: report no rate.
-    return divisor == 0 ? 0 : static_cast<DWORD>(kPacerClock / divisor);
+    return divisor == 0 ? 0 : card::kPacerClockHz / divisor;
 }
 
 // The range record of an output channel.
@@ -96,27 +88,30 @@ bool Describe(const DeviceRecord &device, WORD property, PropertyData &data) {
         return true;
     case KTZ_PROP_DIO_DIRECTIONS:
         data.size = 8;
-        Put(data, 0, (s.DioPortMode & 0x01) ? kPortInput : kPortOutput);
-        Put(data, 4, (s.DioPortMode & 0x10) ? kPortInput : kPortOutput);
+        Put(data, 0, (s.DioPortMode & card::DioInputBit(0)) ? kPortInput : kPortOutput);
+        Put(data, 4, (s.DioPortMode & card::DioInputBit(1)) ? kPortInput : kPortOutput);
         return true;
-    case KTZ_PROP_CONSTANT_3C82:
-    case KTZ_PROP_CONSTANT_4806: dword(0, false); return true;
-    case KTZ_PROP_CONSTANT_3C83:
-    case KTZ_PROP_CONSTANT_4807: dword(16, false); return true;
-    case KTZ_PROP_CONSTANT_3C84:
-    case KTZ_PROP_CONSTANT_4808: dword(2, false); return true;
-    case KTZ_PROP_CONSTANT_5001:
+    case KTZ_PROP_DI_FIRST_CHANNEL:
+    case KTZ_PROP_DO_FIRST_CHANNEL: dword(0, false); return true;
+    case KTZ_PROP_DI_CHANNELS:
+    case KTZ_PROP_DO_CHANNELS: dword(16, false); return true;
+    case KTZ_PROP_DI_PORTS:
+    case KTZ_PROP_DO_PORTS: dword(2, false); return true;
+    case KTZ_PROP_COUNTER_CAPABILITIES:
         data.size = 12;
         data.zeroFirst = true;
         Put(data, 0, DWORD{65});
         Put(data, 4, DWORD{69});
         Put(data, 8, DWORD{67});
         return true;
-    case KTZ_PROP_CONSTANT_5002: dword(7, true); return true;
+    case KTZ_PROP_COUNTER_MASK: dword(7, true); return true;
     case KTZ_PROP_COUNTER_CLOCKS: {
         data.size = 16;
         data.zeroFirst = true;
-        const FLOAT clocks[] = {10000.0f, 100000.0f, 1000000.0f, 10000000.0f};
+        constexpr WORD n = card::kCounterClockSelectors;
+        FLOAT clocks[n];  // the counter clocks, slowest first
+        for (WORD i = 0; i < n; ++i)
+            clocks[i] = static_cast<FLOAT>(card::kCounterClockHz[n - 1 - i]);
         std::memcpy(data.bytes, clocks, sizeof clocks);
         return true;
     }
@@ -124,15 +119,18 @@ bool Describe(const DeviceRecord &device, WORD property, PropertyData &data) {
     }
 }
 
-// Programs a pacer counter with 10 MHz / rate; the divisor is kept in the record.
-DWORD SetPacerRate(DeviceRecord &device, const void *data, WORD *divisor, WORD control,
+// Programs a pacer counter in mode 3 with 10 MHz / rate; the divisor is
+// kept in the record.
+DWORD SetPacerRate(DeviceRecord &device, const void *data, WORD *divisor, WORD counter,
                    WORD counterRegister) {
     DWORD rate;
     std::memcpy(&rate, data, sizeof rate);
-    if (rate < kMinPacerRate || rate > kMaxPacerRate)
-        return DeviceError(device, ErrInvalidParameter);
-    *divisor = static_cast<WORD>(static_cast<DWORD>(kPacerClock / rate));
-    CardWriteWord(device, kPacerControlRegister, control);
+    if (rate < card::kPacerMinRate || rate > card::kPacerMaxRate)
+        return DeviceError(device, KtzErrInvalidParameter);
+    *divisor = static_cast<WORD>(card::kPacerClockHz / rate);
+    CardWriteWord(device, card::kPacerControl,
+                  card::ControlWord8254(counter, card::Access8254::LowThenHigh,
+                                        card::kMode8254SquareWave));
     CardWriteWord(device, counterRegister, LOBYTE(*divisor));
     CardWriteWord(device, counterRegister, HIBYTE(*divisor));
     return kSuccess;
@@ -141,10 +139,10 @@ DWORD SetPacerRate(DeviceRecord &device, const void *data, WORD *divisor, WORD c
 DWORD SetOutputRange(DeviceRecord &device, const void *data) {
     KtzOutputRange range;
     std::memcpy(&range, data, sizeof range);
-    if (DWORD rc = CheckOutputBoard(device)) return rc;
-    if (range.channel > 1) return DeviceError(device, ErrInvalidChannel);
-    if (range.referenceSource == 0 && !IsInternalReferenceRange(range.maximum, range.minimum))
-        return DeviceError(device, ErrInvalidParameter);
+    if (DWORD rc = ao::CheckBoard(device)) return rc;
+    if (range.channel > 1) return DeviceError(device, KtzErrInvalidChannel);
+    if (range.referenceSource == 0 && !ao::IsInternalReferenceRange(range.maximum, range.minimum))
+        return DeviceError(device, KtzErrInvalidParameter);
     AOSettingsEntry &entry = device.settings.aoSettings[range.channel];
     entry.referenceSource = range.referenceSource;
     if (range.pairSelector == 0) {
@@ -159,39 +157,39 @@ DWORD SetOutputRange(DeviceRecord &device, const void *data) {
     return kSuccess;
 }
 
-DWORD SetPortDirections(DeviceRecord &device, KTZHANDLE handle, const void *data) {
+DWORD SetPortDirections(DeviceRecord &device, const void *data) {
     DWORD values[2];
     std::memcpy(values, data, sizeof values);
     for (WORD port = 0; port < 2; ++port) {
         if (values[port] != kPortInput && values[port] != kPortOutput)
-            return DeviceError(device, ErrInvalidParameter);  // port 0 may be changed already
-        DioSetPortMode(handle, port, values[port] == kPortOutput ? 1 : 0);
+            return DeviceError(device, KtzErrInvalidParameter);  // port 0 may be changed already
+        dio::SetPortMode(device, port, values[port] == kPortOutput ? 1 : 0);
     }
     return kSuccess;
 }
 
 }  // namespace
 
-DWORD DeviceGetProperty(KTZHANDLE handle, WORD property, DWORD *length, LPVOID buffer) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
+DWORD Get(KTZHANDLE handle, WORD property, DWORD *length, LPVOID buffer) {
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
     PropertyData data;
-    if (!Describe(*device, property, data)) return DeviceError(*device, ErrUnknownProperty);
-    if (!length) return DeviceError(*device, ErrInvalidParameter);
+    if (!Describe(*device, property, data)) return DeviceError(*device, KtzErrUnknownProperty);
+    if (!length) return DeviceError(*device, KtzErrInvalidParameter);
     if (!buffer) {
         *length = data.size;
         return kSuccess;
     }
     if (*length < data.size) {
         *length = data.size;
-        return DeviceError(*device, ErrInvalidParameter);
+        return DeviceError(*device, KtzErrInvalidParameter);
     }
     if (property == KTZ_PROP_AO_CHANNEL_RANGE) {
         // The channel comes from the caller's record; only 0 and 1 have entries.
         WORD channel;
         std::memcpy(&channel, static_cast<BYTE *>(buffer) + offsetof(KtzOutputRange, channel),
                     sizeof channel);
-        if (channel > 1) return DeviceError(*device, ErrInvalidChannel);
+        if (channel > 1) return DeviceError(*device, KtzErrInvalidChannel);
         KtzOutputRange range = RangeOf(device->settings.aoSettings[channel], channel);
         std::memcpy(data.bytes, &range, sizeof range);
     }
@@ -201,10 +199,10 @@ DWORD DeviceGetProperty(KTZHANDLE handle, WORD property, DWORD *length, LPVOID b
     return kSuccess;
 }
 
-DWORD DeviceSetProperty(KTZHANDLE handle, WORD property, DWORD length, LPVOID data) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    auto needData = [&] { return DeviceError(*device, ErrInvalidParameter); };
+DWORD Set(KTZHANDLE handle, WORD property, DWORD length, LPVOID data) {
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
+    auto needData = [&] { return DeviceError(*device, KtzErrInvalidParameter); };
     switch (property) {
     case KTZ_PROP_CHAN_CONFIG: {
         if (length != 2 || !data) return needData();
@@ -220,29 +218,29 @@ DWORD DeviceSetProperty(KTZHANDLE handle, WORD property, DWORD length, LPVOID da
     }
     case KTZ_PROP_AI_PACER_RATE:
         if (!data) return needData();
-        return SetPacerRate(*device, data, &device->fai.aiPacerDivisor, kAiPacerControl,
-                            kAiPacerRegister);
+        return SetPacerRate(*device, data, &device->fai.aiPacerDivisor, card::kPacerAiCounter,
+                            card::kPacerAiData);
     case KTZ_PROP_AO_PACER_RATE:
         if (!data) return needData();
-        return SetPacerRate(*device, data, &device->fao.aoPacerDivisor, kAoPacerControl,
-                            kAoPacerRegister);
+        return SetPacerRate(*device, data, &device->fao.aoPacerDivisor, card::kPacerAoCounter,
+                            card::kPacerAoData);
     case KTZ_PROP_AO_RANGES:
     case KTZ_PROP_AO_CHANNEL_RANGE:
-        if (length < sizeof(KtzOutputRange)) return Bare(ErrInvalidSetting);
+        if (length < sizeof(KtzOutputRange)) return Bare(KtzErrInvalidSetting);
         if (!data) return needData();
         return SetOutputRange(*device, data);
     case KTZ_PROP_DIO_DIRECTIONS:
         if (length < 8 || !data) return needData();
-        return SetPortDirections(*device, handle, data);
-    default: return Bare(ErrInvalidSetting);
+        return SetPortDirections(*device, data);
+    default: return Bare(KtzErrInvalidSetting);
     }
 }
 
-DWORD ReadAOSettings(KTZHANDLE handle, WORD property, DWORD *byteCount, LPVOID buffer) {
-    DeviceRecord *device = FindOpenDevice(handle);
-    if (!device) return Bare(ErrInvalidHandle);
-    if (property != KTZ_PROP_AO_RANGES) return Bare(ErrInvalidSetting);
-    if (!byteCount || !buffer) return DeviceError(*device, ErrInvalidParameter);
+DWORD ReadOutputSettings(KTZHANDLE handle, WORD property, DWORD *byteCount, LPVOID buffer) {
+    DeviceUse device(handle);
+    if (!device) return device.Refusal();
+    if (property != KTZ_PROP_AO_RANGES) return Bare(KtzErrInvalidSetting);
+    if (!byteCount || !buffer) return DeviceError(*device, KtzErrInvalidParameter);
     auto *out = static_cast<BYTE *>(buffer);
     for (int channel = 0; channel < 2; ++channel) {
         const AOSettingsEntry &entry = device->settings.aoSettings[channel];
@@ -258,4 +256,4 @@ DWORD ReadAOSettings(KTZHANDLE handle, WORD property, DWORD *byteCount, LPVOID b
     return kSuccess;
 }
 
-}  // namespace ktz
+}  // namespace ktz::properties
