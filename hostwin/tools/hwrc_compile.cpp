@@ -261,8 +261,11 @@ public:
         if (t.kind == Token::Number) return t.value;
         if (t.kind == Token::Word) {
             if (t.text == "defined") {
+                // The name is taken as it stands, not expanded.
+                expand_ = false;
                 bool paren = Accept("(");
                 Token name = Next();
+                expand_ = true;
                 if (paren) Expect(")");
                 return pp_.defines.count(name.text) || kConstants.count(name.text) ? 1 : 0;
             }
@@ -319,7 +322,7 @@ private:
         while (pending_.empty()) {
             Token t = Scan();
             auto it = pp_.defines.find(t.text);
-            if (t.kind == Token::Word && it != pp_.defines.end() && expanding_ < 32) {
+            if (expand_ && t.kind == Token::Word && it != pp_.defines.end() && expanding_ < 32) {
                 // A macro's tokens replace it, expanded again in turn. The
                 // tokens that expansions make are counted over the whole
                 // text, so that macros that double at each level end with
@@ -403,6 +406,7 @@ private:
     size_t pos_ = 0;
     int line_ = 1;
     int expanding_ = 0;
+    bool expand_ = true;  // macros are expanded as they are scanned
     int nesting_ = 0;
     size_t ownExpanded_ = 0;
     size_t *expanded_ = &ownExpanded_;  // the outermost lexer's count
@@ -416,32 +420,33 @@ Value Preprocessor::Evaluate(const std::string &expression, const std::string &w
 
 // ---- dialogs ---------------------------------------------------------------------------
 // Control statements: class, default style, whether the statement has a
-// text, and whether a given style list replaces the default (COMBOBOX, as
-// windres does) instead of adding to it.
+// text, and the style that a given style list ORs into instead of the
+// default, as windres has it: the text statements drop WS_GROUP, the radio
+// and three-state buttons WS_TABSTOP, COMBOBOX keeps nothing of its own.
 struct Statement {
     const char *keyword;
     const char *className;
     Value style;
     bool hasText;
-    bool replaced = false;
+    Value listStyle;
 };
 
 const Statement kStatements[] = {
-    {"LTEXT", "STATIC", SS_LEFT | WS_GROUP, true},
-    {"RTEXT", "STATIC", SS_RIGHT | WS_GROUP, true},
-    {"CTEXT", "STATIC", SS_CENTER | WS_GROUP, true},
-    {"PUSHBUTTON", "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, true},
-    {"DEFPUSHBUTTON", "BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, true},
-    {"CHECKBOX", "BUTTON", BS_CHECKBOX | WS_TABSTOP, true},
-    {"AUTOCHECKBOX", "BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, true},
-    {"RADIOBUTTON", "BUTTON", BS_RADIOBUTTON | WS_TABSTOP, true},
-    {"AUTORADIOBUTTON", "BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP, true},
-    {"STATE3", "BUTTON", BS_3STATE | WS_TABSTOP, true},
-    {"AUTO3STATE", "BUTTON", BS_AUTO3STATE | WS_TABSTOP, true},
-    {"GROUPBOX", "BUTTON", BS_GROUPBOX, true},
-    {"EDITTEXT", "EDIT", ES_LEFT | WS_BORDER | WS_TABSTOP, false},
-    {"COMBOBOX", "COMBOBOX", CBS_SIMPLE | WS_TABSTOP, false, true},
-    {"LISTBOX", "LISTBOX", LBS_NOTIFY | WS_BORDER, false},
+    {"LTEXT", "STATIC", SS_LEFT | WS_GROUP, true, SS_LEFT},
+    {"RTEXT", "STATIC", SS_RIGHT | WS_GROUP, true, SS_RIGHT},
+    {"CTEXT", "STATIC", SS_CENTER | WS_GROUP, true, SS_CENTER},
+    {"PUSHBUTTON", "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, true, BS_PUSHBUTTON | WS_TABSTOP},
+    {"DEFPUSHBUTTON", "BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, true, BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {"CHECKBOX", "BUTTON", BS_CHECKBOX | WS_TABSTOP, true, BS_CHECKBOX | WS_TABSTOP},
+    {"AUTOCHECKBOX", "BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, true, BS_AUTOCHECKBOX | WS_TABSTOP},
+    {"RADIOBUTTON", "BUTTON", BS_RADIOBUTTON | WS_TABSTOP, true, BS_RADIOBUTTON},
+    {"AUTORADIOBUTTON", "BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP, true, BS_AUTORADIOBUTTON},
+    {"STATE3", "BUTTON", BS_3STATE | WS_TABSTOP, true, BS_3STATE},
+    {"AUTO3STATE", "BUTTON", BS_AUTO3STATE | WS_TABSTOP, true, BS_AUTO3STATE},
+    {"GROUPBOX", "BUTTON", BS_GROUPBOX, true, BS_GROUPBOX},
+    {"EDITTEXT", "EDIT", ES_LEFT | WS_BORDER | WS_TABSTOP, false, ES_LEFT | WS_BORDER | WS_TABSTOP},
+    {"COMBOBOX", "COMBOBOX", CBS_SIMPLE | WS_TABSTOP, false, 0},
+    {"LISTBOX", "LISTBOX", LBS_NOTIFY | WS_BORDER, false, LBS_NOTIFY | WS_BORDER},
 };
 
 // "x, y, cx, cy".
@@ -491,7 +496,7 @@ Control ParseControl(Lexer &lx, const std::string &keyword) {
     Rectangle(lx, &c.x, &c.y, &c.cx, &c.cy);
     c.style = s->style | WS_CHILD | WS_VISIBLE;
     if (lx.Accept(","))
-        c.style = lx.Styles(s->replaced ? WS_CHILD | WS_VISIBLE : c.style);
+        c.style = lx.Styles(s->listStyle | WS_CHILD | WS_VISIBLE);
     if (lx.Accept(",")) c.exStyle = lx.Styles(0);
     if (lx.Accept(",")) lx.Expression();  // help ID
     return c;
@@ -631,7 +636,9 @@ private:
         Dialog d;
         d.id = id;
         Value menu;
-        bool extended = Word() == 1 && Word() == 0xFFFF;
+        // DIALOGEX starts with version 1 and signature 0xFFFF; DIALOG with its style.
+        const Value version = Word(), signature = Word();
+        const bool extended = version == 1 && signature == 0xFFFF;
         if (!extended) pos_ -= 4;
         if (extended) {
             Dword();  // help ID

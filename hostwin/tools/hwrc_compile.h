@@ -6,7 +6,8 @@
 // LANGUAGE, and DIALOG and DIALOGEX resources with STYLE, EXSTYLE, CAPTION,
 // FONT and the control statements. The statements' default styles are those
 // of the Windows resource compilers (WS_CHILD | WS_VISIBLE plus the
-// statement's own); a style list ORs into them and NOT clears bits.
+// statement's own); a style list ORs into them (into fewer for some
+// statements, as windres has it) and NOT clears bits.
 #pragma once
 
 #include <windows.h>
