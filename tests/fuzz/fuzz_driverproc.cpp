@@ -487,7 +487,9 @@ void CallOne(Input &in, DWORD functionCode, ULONG_PTR handle, bool withBlock) {
         auto *b = in.Block<DeviceSetPropertyBlock>();
         r.Fields(b->property, b->length);
         b->length %= 256;
-        b->data = in.Array<BYTE>(b->length);
+        // The pacer rates are read as a u32 whatever the length says.
+        const bool rate = b->property == KTZ_PROP_AI_PACER_RATE || b->property == KTZ_PROP_AO_PACER_RATE;
+        b->data = in.Array<BYTE>(rate ? std::max<DWORD>(b->length, 4) : b->length);
         return block(b);
     }
     case 109: {
