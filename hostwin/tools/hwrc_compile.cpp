@@ -631,6 +631,14 @@ private:
         return false;
     }
     void Align() { pos_ = (pos_ + 3) & ~size_t(3); }
+    // The styles of a template or an item: the extended form has a help
+    // ID first and the extended style before the style.
+    void Styles(bool extended, Value *style, Value *exStyle) {
+        if (extended) Dword();  // help ID
+        Value first = Dword(), second = Dword();
+        *style = extended ? second : first;
+        *exStyle = extended ? first : second;
+    }
 
     Dialog ReadDialog(Value id) {
         Dialog d;
@@ -640,14 +648,7 @@ private:
         const Value version = Word(), signature = Word();
         const bool extended = version == 1 && signature == 0xFFFF;
         if (!extended) pos_ -= 4;
-        if (extended) {
-            Dword();  // help ID
-            d.exStyle = Dword();
-            d.style = Dword();
-        } else {
-            d.style = Dword();
-            d.exStyle = Dword();
-        }
+        Styles(extended, &d.style, &d.exStyle);
         Value count = Word();
         d.x = Short();
         d.y = Short();
@@ -667,14 +668,7 @@ private:
         for (Value i = 0; i < count; ++i) {
             Align();
             Control c;
-            if (extended) {
-                Dword();  // help ID
-                c.exStyle = Dword();
-                c.style = Dword();
-            } else {
-                c.style = Dword();
-                c.exStyle = Dword();
-            }
+            Styles(extended, &c.style, &c.exStyle);
             c.x = Short();
             c.y = Short();
             c.cx = Short();
