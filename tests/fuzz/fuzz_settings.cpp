@@ -7,8 +7,8 @@
 // a fuzzed name. Then:
 //   - ReadDeviceSettings, IsDeviceConfigured, DescribeDevice (into a buffer
 //     of fuzzed size) and EnumFoundDevices read them;
-//   - DeviceOpen opens the device with them and the functions that use the
-//     settings run (input configuration, ranges and scaling of the outputs,
+//   - DeviceOpen opens the device with them (it refuses them exactly when
+//     the reader does) and the functions that use the settings run (input configuration, ranges and scaling of the outputs,
 //     port access by address, the counters' areas, the output properties);
 //   - settings that read back are written and read again: the numbers
 //     come back as they were, and a second round changes nothing.
@@ -256,8 +256,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
     ktz::EnumFoundDevices(&found);
     if (found) GlobalFree(found);
 
+    // The open reads the same settings: it refuses them exactly when the reader does.
     KTZHANDLE handle = 0;
-    if (DeviceOpen(0, &handle) == 0) {
+    const DWORD opened = DeviceOpen(0, &handle);
+    Check((opened == KtzErrSettingsNotFound) == (read != 0), "the open and the reader disagree");
+    if (opened == 0) {
         UseDevice(handle, r);
         CounterReset(handle, 2);
         Check(DeviceClose(&handle) == 0, "the device does not close");
