@@ -8,8 +8,9 @@
 //   - ReadDeviceSettings, IsDeviceConfigured, DescribeDevice (into a buffer
 //     of fuzzed size) and EnumFoundDevices read them;
 //   - DeviceOpen opens the device with them (it refuses them exactly when
-//     the reader does) and the functions that use the settings run (input configuration, ranges and scaling of the outputs,
-//     port access by address, the counters' areas, the output properties);
+//     the reader does) and the functions that use the settings run (input
+//     configuration, ranges and scaling of the outputs, port access by
+//     address, the counters' areas, the output properties);
 //   - settings that read back are written and read again: the numbers
 //     come back as they were, and a second round changes nothing.
 // Every buffer handed to RegSetValueExA has a byte of slack after the
