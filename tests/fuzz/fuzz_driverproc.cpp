@@ -30,10 +30,7 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char *what) {
-    std::fprintf(stderr, "fuzz_driverproc: %s\n", what);
-    std::abort();
-}
+using fuzz::Fail;
 
 // The codes that reach a function.
 constexpr WORD kCodes[] = {0,  1,  2,  3,  4,  5,  6,  7,  9,   10,  11,  14,  15,  16,  17,  18,

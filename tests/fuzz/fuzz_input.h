@@ -1,16 +1,29 @@
-// The reader of a fuzz input: numbers and bytes taken from the front, in
-// little-endian order, zero once the input is used up. The seed inputs in
-// corpus/ are written in this order (make_seeds.py).
+// What the fuzz targets share: the end of a run when a property does not
+// hold, and the reader of an input (numbers and bytes taken from the front,
+// in little-endian order, zero once the input is used up; the built seed
+// inputs in corpus/ are written in this order by make_seeds.py).
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace fuzz {
+
+// Ends the run with a message: libFuzzer keeps the input as a crash.
+[[noreturn]] inline void Fail(const char *what) {
+    std::fprintf(stderr, "fuzz: %s\n", what);
+    std::abort();
+}
+
+inline void Check(bool condition, const char *what) {
+    if (!condition) Fail(what);
+}
 
 class Reader {
 public:

@@ -14,6 +14,7 @@
 #include <hostwin.h>
 #include <windows.h>
 
+#include "fuzz_input.h"
 #include "regfile.h"
 
 #include <cstdio>
@@ -27,6 +28,8 @@
 
 namespace {
 
+using fuzz::Check;
+
 using hostwin::regfile::Format;
 using hostwin::regfile::Key;
 using hostwin::regfile::kMaxFileBytes;
@@ -34,15 +37,6 @@ using hostwin::regfile::kRootCount;
 using hostwin::regfile::Parse;
 using hostwin::regfile::Roots;
 using hostwin::regfile::Value;
-
-[[noreturn]] void Fail(const char *what) {
-    std::fprintf(stderr, "fuzz_regfile: %s\n", what);
-    std::abort();
-}
-
-void Check(bool condition, const char *what) {
-    if (!condition) Fail(what);
-}
 
 std::string ReadAll(const std::string &path) {
     std::ifstream in(path, std::ios::binary);

@@ -35,14 +35,7 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char *what) {
-    std::fprintf(stderr, "fuzz_settings: %s\n", what);
-    std::abort();
-}
-
-void Check(bool condition, const char *what) {
-    if (!condition) Fail(what);
-}
+using fuzz::Check;
 
 const std::string kDeviceKey = std::string(ktz::kServiceKey) + "\\Device000";
 
