@@ -70,10 +70,16 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     return TRUE;
 }
 
-DWORD WINAPI HwOpenHandleCount(VOID) {
+HANDLE WINAPI GetCurrentProcess(VOID) { return reinterpret_cast<HANDLE>(LONG_PTR{-1}); }
+
+BOOL WINAPI GetProcessHandleCount(HANDLE hProcess, PDWORD pdwHandleCount) {
+    // One process: only its own pseudo-handle names it.
+    if (hProcess != GetCurrentProcess()) return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!pdwHandleCount) return Fail(ERROR_NOACCESS, FALSE);
     auto &table = Table();
     std::lock_guard lock(table.mutex);
-    return static_cast<DWORD>(table.objects.size());
+    *pdwHandleCount = static_cast<DWORD>(table.objects.size());
+    return TRUE;
 }
 
 }  // extern "C"
