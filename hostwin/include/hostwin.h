@@ -62,6 +62,9 @@ WINBASEAPI VOID WINAPI HwSetWindowsDirectory(LPCSTR path);
 WINBASEAPI HINSTANCE WINAPI HwRegisterModule(LPCSTR name);
 WINBASEAPI LPCSTR WINAPI HwModuleName(HINSTANCE module);
 
+/* Number of handles open in the process's handle table (for leak checks). */
+WINBASEAPI DWORD WINAPI HwOpenHandleCount(VOID);
+
 #ifdef __cplusplus
 }
 #endif

@@ -228,8 +228,6 @@ WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, 
                                       DWORD dwCreationFlags, LPDWORD lpThreadId);
 WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 WINBASEAPI DWORD WINAPI GetCurrentThreadId(VOID);
-/* The process: the pseudo-handle of the current process, and the number of
-   handles open in its handle table (for leak checks). */
 WINBASEAPI HANDLE WINAPI GetCurrentProcess(VOID);
 WINBASEAPI BOOL WINAPI GetProcessHandleCount(HANDLE hProcess, PDWORD pdwHandleCount);
 

@@ -70,16 +70,20 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     return TRUE;
 }
 
-HANDLE WINAPI GetCurrentProcess(VOID) { return reinterpret_cast<HANDLE>(LONG_PTR{-1}); }
+HANDLE WINAPI GetCurrentProcess(VOID) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
 
 BOOL WINAPI GetProcessHandleCount(HANDLE hProcess, PDWORD pdwHandleCount) {
-    // One process: only its own pseudo-handle names it.
+    // The one process there is: its own pseudo handle.
     if (hProcess != GetCurrentProcess()) return Fail(ERROR_INVALID_HANDLE, FALSE);
-    if (!pdwHandleCount) return Fail(ERROR_NOACCESS, FALSE);
+    if (!pdwHandleCount) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    *pdwHandleCount = HwOpenHandleCount();
+    return TRUE;
+}
+
+DWORD WINAPI HwOpenHandleCount(VOID) {
     auto &table = Table();
     std::lock_guard lock(table.mutex);
-    *pdwHandleCount = static_cast<DWORD>(table.objects.size());
-    return TRUE;
+    return static_cast<DWORD>(table.objects.size());
 }
 
 }  // extern "C"

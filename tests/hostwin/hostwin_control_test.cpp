@@ -36,8 +36,7 @@ TEST(HostControl, ModulesHaveStableHandles) {
 // Unlike Windows, hostwin never reuses a handle value, so that a stale
 // handle fails instead of reaching a newer object.
 TEST(HostControl, ClosedHandlesAreNotReused) {
-    DWORD before = 0, after = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+    DWORD before = HwOpenHandleCount();
     HANDLE a = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     CloseHandle(a);
     HANDLE b = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -45,8 +44,7 @@ TEST(HostControl, ClosedHandlesAreNotReused) {
     EXPECT_FALSE(CloseHandle(a));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     CloseHandle(b);
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
-    EXPECT_EQ(after, before);
+    EXPECT_EQ(HwOpenHandleCount(), before);
 
     HKEY first = nullptr, second = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, hwtest::kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS,
