@@ -61,7 +61,6 @@ LAB_FUNCTION(int, KtzSimAddCardEx, (const KtzSimCard *card), card)
 LAB_FUNCTION(int, KtzSimCardCount, (void))
 LAB_FUNCTION(int, KtzSimGetCard, (int index, KtzSimCard *card), index, card)
 LAB_FUNCTION(int, KtzSimCardOfDevice, (unsigned deviceNumber), deviceNumber)
-LAB_FUNCTION(int, KtzSimDriverRunning, (void))
 LAB_FUNCTION(unsigned, KtzSimPeek, (int card, unsigned offset, unsigned width), card, offset,
              width)
 LAB_FUNCTION(void, KtzSimPoke, (int card, unsigned offset, unsigned width, unsigned value), card,

@@ -230,12 +230,12 @@ TEST_F(FaiStartTest, StartRequestCarriesTheArgumentsAndEventSettings) {
     EXPECT_EQ(fai.faiTriggerMode, 3);
     EXPECT_EQ(fai.faiPostScans, 300);
     EXPECT_EQ(fai.faiBufferHandle, lastBuffer_);
-    EXPECT_EQ(HwGlobalLockCount(lastBuffer_), 1u);
+    EXPECT_EQ(LockCount(lastBuffer_), 1u);
     EXPECT_NE(fai.faiReadRequest.hEvent, nullptr);
     EXPECT_EQ(RequestCount(kReadCode), 1u);
 
     FAITerminate(handle_);
-    EXPECT_EQ(HwGlobalLockCount(lastBuffer_), 0u);
+    EXPECT_EQ(LockCount(lastBuffer_), 0u);
     EXPECT_EQ(fai.faiReadRequest.hEvent, nullptr);
     EXPECT_EQ(fai.faiCount, 1000u);  // kept for transfers after the end
 }
