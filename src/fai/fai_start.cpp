@@ -31,7 +31,7 @@ bool IsPairOdd(const DeviceRecord &device, DWORD channel) {
 }
 
 // The last channel the scan reaches: the odd member of a pair takes no scan
-// entry, and the scan wraps from 15 to 0.
+// entry, and the scan wraps from 15 to 0, as often as it passes 15.
 DWORD StopChannel(const DeviceRecord &device, DWORD start, DWORD scanLength) {
     bool pending = IsPairEven(device, start);
     DWORD stop = start;
@@ -44,8 +44,9 @@ DWORD StopChannel(const DeviceRecord &device, DWORD start, DWORD scanLength) {
             pending = false;
         }
         if (IsPairEven(device, channel)) pending = true;
+        stop = Wrap(stop);
     }
-    return Wrap(stop);
+    return stop;
 }
 
 // One queue entry per scan entry: select the channel, write its range byte.

@@ -146,8 +146,8 @@ DWORD Start(DeviceRecord &device, WORD option, DWORD rate, WORD channel, WORD *s
 
 DWORD ExStart(DeviceRecord &device, WORD option, DWORD rate, WORD channel, WORD channelCount,
               WORD clockSource, WORD *samples, DWORD sampleCount, WORD mode) {
+    device.fao.faoClockSource = clockSource;  // kept also when the start is refused
     if (sampleCount > kMaxSampleCount) return DeviceError(device, KtzErrInvalidSetting);
-    device.fao.faoClockSource = clockSource;
     DWORD size = sampleCount * 2, obtained = 0;
     if (DWORD rc = AllocateBuffer(device, mode, size, &obtained, &device.fao.faoDmaBuffer))
         return rc;
