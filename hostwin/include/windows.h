@@ -227,6 +227,8 @@ WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, 
                                       DWORD dwCreationFlags, LPDWORD lpThreadId);
 WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 WINBASEAPI DWORD WINAPI GetCurrentThreadId(VOID);
+WINBASEAPI HANDLE WINAPI GetCurrentProcess(VOID);
+WINBASEAPI BOOL WINAPI GetProcessHandleCount(HANDLE hProcess, PDWORD pdwHandleCount);
 
 /* ---- memory ------------------------------------------------------------ */
 
@@ -358,6 +360,8 @@ WINBASEAPI BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 WINBASEAPI BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
                                            LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
+/* Cancels the requests that the calling thread sent on the file and the driver keeps. */
+WINBASEAPI BOOL WINAPI CancelIo(HANDLE hFile);
 
 /* ---- system ------------------------------------------------------------ */
 
