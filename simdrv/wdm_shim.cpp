@@ -473,6 +473,8 @@ void DmaWritten(HW_REQUEST &read, DWORD offset, DWORD bytes) {
                           bytes);
 }
 
+DWORD RequesterThread() { return DWORD(ULONG_PTR(PsGetCurrentThreadId())); }
+
 void RequesterOf(const HW_REQUEST &request, DWORD *pid, DWORD *tid) {
     const auto &r = reinterpret_cast<const Request &>(request);
     *pid = r.pid;
