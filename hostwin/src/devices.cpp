@@ -111,10 +111,21 @@ std::atomic<uint64_t> nextFileSerial{1};
 // number can be mistaken for STATUS_PENDING).
 constexpr ULONG_PTR kFailureBits = 0xC0000000u;
 
+// The status words change under the wait lock (the kernel's own writes, on
+// Windows), before the event tells that they did.
 void FinishOverlapped(LPOVERLAPPED overlapped, DWORD error, DWORD bytes) {
-    overlapped->InternalHigh = bytes;
-    overlapped->Internal = error == ERROR_SUCCESS ? 0 : (kFailureBits | error);
+    {
+        std::lock_guard lock(WaitMutex());
+        overlapped->InternalHigh = bytes;
+        overlapped->Internal = error == ERROR_SUCCESS ? 0 : (kFailureBits | error);
+    }
     if (overlapped->hEvent) SetEventHandle(overlapped->hEvent);
+}
+
+// The status words of an OVERLAPPED: Internal, InternalHigh.
+std::pair<ULONG_PTR, ULONG_PTR> OverlappedStatus(LPOVERLAPPED overlapped) {
+    std::lock_guard lock(WaitMutex());
+    return {overlapped->Internal, overlapped->InternalHigh};
 }
 
 // Sends a request to the file's driver; the common path of DeviceIoControl and ReadFile.
@@ -349,15 +360,14 @@ BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
     if (!lpOverlapped) return Fail(ERROR_INVALID_PARAMETER, FALSE);
     // The file handle matters only for a wait: a completed request is
     // answered from the OVERLAPPED alone, even after the handle was closed.
-    if (lpOverlapped->Internal == STATUS_PENDING) {
+    if (OverlappedStatus(lpOverlapped).first == STATUS_PENDING) {
         if (!bWait) return Fail(ERROR_IO_INCOMPLETE, FALSE);
         if (!LookupHandleAs<File>(hFile, ObjectKind::File)) return Fail(ERROR_INVALID_HANDLE, FALSE);
         if (!lpOverlapped->hEvent) return Fail(ERROR_INVALID_PARAMETER, FALSE);
         if (WaitForSingleObject(lpOverlapped->hEvent, INFINITE) != WAIT_OBJECT_0) return FALSE;
     }
-    if (lpNumberOfBytesTransferred)
-        *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);
-    ULONG_PTR status = lpOverlapped->Internal;
+    auto [status, bytes] = OverlappedStatus(lpOverlapped);
+    if (lpNumberOfBytesTransferred) *lpNumberOfBytesTransferred = static_cast<DWORD>(bytes);
     if (status != 0) return Fail(static_cast<DWORD>(status & ~kFailureBits), FALSE);
     return TRUE;
 }
