@@ -262,6 +262,13 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut);
  * everything still running on the device and releases the record. Writes 0
  * to *handleVar. Errors: KtzErrInvalidHandle (bare; also for a null
  * handleVar), KtzErrKernelRequest (the driver refused: the device stays open).
+ *
+ * The last close: from its start, calls on the handle from other threads
+ * get KtzErrInvalidHandle; those already running finish first (a CheckEvent
+ * waiting is woken, and returns KtzErrInvalidHandle). Fast input and output
+ * are terminated, the DMA buffer is given back and the driver's pending
+ * read and output start are waited for (a request the driver refused to end
+ * is cancelled) before the close request goes out; the record goes last.
  */
 DWORD WINAPI DeviceClose(KTZHANDLE *handleVar);
 /*
@@ -537,7 +544,9 @@ DWORD WINAPI EnableEvent(KTZHANDLE handle, WORD eventType, WORD enabled, WORD co
  * Waits up to timeout ms for an event of the device and writes its type
  * code to *eventType: 0 when none is enabled (at once) or a disabled one
  * was signalled, 0xFFFF when the time ran out. The end of an acquisition
- * terminates it here. Errors: KtzErrInvalidParameter, KtzErrEventWait.
+ * terminates it here. Errors: KtzErrInvalidParameter, KtzErrEventWait,
+ * KtzErrInvalidHandle (bare) when the device's last close began on another
+ * thread during the wait (the wait ends then, the time-out notwithstanding).
  */
 DWORD WINAPI CheckEvent(KTZHANDLE handle, WORD *eventType, DWORD timeout);
 

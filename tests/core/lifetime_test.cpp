@@ -10,17 +10,12 @@
 #include <vector>
 
 #include "lab_fixture.h"
+#include "leak_checks.h"
 
 namespace ktztest {
 namespace {
 
 constexpr DWORD kWait = 60000;  // ms: generous, a wait ends on its event long before
-
-DWORD HandleCount() {
-    DWORD count = 0;
-    EXPECT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &count));
-    return count;
-}
 
 class LifetimeTest : public LabTest {
 protected:
@@ -28,7 +23,7 @@ protected:
         LabTest::SetUp();
         Install(0);
         KtzSimSetTimeFactor(100.0);
-        baseline_ = HandleCount();
+        baseline_ = ProcessHandleCount();
         handle_ = Open(0);
     }
     void TearDown() override {
@@ -36,16 +31,16 @@ protected:
         if (buffer_) GlobalFree(buffer_);
     }
 
-    // An acquisition that waits for its trigger and an output that repeats
-    // its buffer: both run until ended.
+    // An output that repeats its buffer and an acquisition that waits for
+    // its trigger: both run until ended.
     void StartBoth() {
-        buffer_ = GlobalAlloc(GHND, 1000 * sizeof(WORD));
-        WORD gains[1] = {0};
-        ASSERT_EQ(FAIDmaExStart(handle_, 1, 3, 0, 0, 0, 0.0f, 0, 1, 0, 2, 1000, 100000, gains, 0,
-                                0, buffer_, 0, 0, 0, 0),
-                  0u);
         samples_.assign(4096, 2048);
         ASSERT_EQ(FAODmaExStart(handle_, 1, 10000, 0, 1, 0, samples_.data(), 4096, 0), 0u);
+        buffer_ = GlobalAlloc(GHND, 1000 * sizeof(WORD));
+        WORD gains[1] = {0};
+        ASSERT_EQ(FAIDmaExStart(handle_, 1, 3, 0, 0, 0, 0.0f, 0, 1, 0, 2, 1000, 10000, gains, 0,
+                                0, buffer_, 0, 0, 0, 0),
+                  0u);
     }
 
     void CloseHandle() {
@@ -67,15 +62,9 @@ TEST_F(LifetimeTest, LastCloseOutlastsRequestsCompletedLate) {
     StartBoth();
     KtzSimSetLateCompletion(30);
     CloseHandle();
-    EXPECT_EQ(HandleCount(), baseline_);
-    EXPECT_EQ(GlobalFlags(buffer_) & GMEM_LOCKCOUNT, 0u);
-    KtzSimOutputState output{};
-    ASSERT_EQ(KtzSimGetOutputState(0, &output), 0);
-    EXPECT_EQ(output.running, 0u);
-    EXPECT_EQ(output.dmaBytes, 0u);
-    KtzSimAcquisition acquisition{};
-    ASSERT_EQ(KtzSimGetAcquisition(0, &acquisition), 0);
-    EXPECT_EQ(acquisition.state, unsigned{KTZSIM_ACQ_STOPPED});
+    EXPECT_EQ(ProcessHandleCount(), baseline_);
+    ExpectUnlocked(buffer_);
+    ExpectCardIdle(0);
     // Whatever is still due completes now: into a released record, were it
     // released too early.
     KtzSimReset(KTZSIM_KEEP_REGISTRY);
@@ -130,7 +119,7 @@ TEST_F(LifetimeTest, LastCloseRacesOperationsOnOtherThreads) {
         CloseHandle();
         for (auto &t : threads) t.join();
         EXPECT_FALSE(timedOut);  // the close woke the wait
-        EXPECT_EQ(HandleCount(), baseline_);
+        EXPECT_EQ(ProcessHandleCount(), baseline_);
         handle_ = Open(0);
     }
 }
@@ -151,7 +140,7 @@ TEST_F(LifetimeTest, EndsOfAnOutputRacingEachOther) {
     for (const auto &c : cases) {
         for (int round = 0; round < 10; ++round) {
             SCOPED_TRACE(c.name);
-            DWORD handles = HandleCount();
+            DWORD handles = ProcessHandleCount();
             samples_.assign(4096, 2048);
             ASSERT_EQ(FAODmaExStart(handle_, 1, 10000, 0, 1, 0, samples_.data(), 4096, 0), 0u);
             KtzSimTraceClear();
@@ -169,7 +158,7 @@ TEST_F(LifetimeTest, EndsOfAnOutputRacingEachOther) {
             EXPECT_EQ(RequestCount(KTZ_IOCTL_FAO_STOP) + RequestCount(KTZ_IOCTL_FAO_TERMINATE), 1u);
             EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_FREE), c.second == FAOTerminate ? 1u : 0u);
             ASSERT_EQ(FAOTerminate(handle_), 0u);  // frees what a stop left
-            EXPECT_EQ(HandleCount(), handles);
+            EXPECT_EQ(ProcessHandleCount(), handles);
         }
     }
 }

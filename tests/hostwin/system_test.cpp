@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "test_platform.h"
+
 namespace {
 
 TEST(System, VersionNeedsTheWholeRecord) {
@@ -38,7 +40,12 @@ TEST(System, ProcessHandleCountFollowsOpensAndCloses) {
     ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &during));
     CloseHandle(event);
     ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
-    EXPECT_EQ(during, before + 1);
+    if (hwtest::OnWine()) {
+        hwtest::WineDeparts("Wine 8 counts no handles: GetProcessHandleCount gives 0");
+        EXPECT_EQ(during, 0u);
+    } else {
+        EXPECT_EQ(during, before + 1);
+    }
     EXPECT_EQ(after, before);
 }
 

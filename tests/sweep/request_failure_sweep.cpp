@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "lab_fixture.h"
+#include "leak_checks.h"
 
 namespace ktztest {
 namespace {
@@ -75,7 +76,7 @@ DWORD StartInput(Device &d, WORD mode) {
     if (!d.buffer) d.buffer = GlobalAlloc(GHND, 1000 * sizeof(WORD));
     WORD gains[1] = {0};
     WORD source = mode ? 1 : 0;
-    return FAIDmaExStart(d.handle, source, mode, 0, 0, 0, 0.0f, 0, 1, 0, 2, 1000, 100000, gains,
+    return FAIDmaExStart(d.handle, source, mode, 0, 0, 0, 0.0f, 0, 1, 0, 2, 1000, 10000, gains,
                          0, 0, d.buffer, 0, 0, 0, 0);
 }
 
@@ -87,8 +88,8 @@ DWORD StartOutput(Device &d, WORD option) {
 void EndlessInput(Device &d) { EXPECT_EQ(StartInput(d, 3), 0u); }  // waits for its trigger
 void RepeatingOutput(Device &d) { EXPECT_EQ(StartOutput(d, 1), 0u); }
 void EndlessInputAndOutput(Device &d) {
-    EndlessInput(d);
     RepeatingOutput(d);
+    EndlessInput(d);
 }
 void DmaBuffer(Device &d) {
     DWORD size = 0;
@@ -293,12 +294,6 @@ const Operation kOperations[] = {
 };
 // clang-format on
 
-DWORD HandleCount() {
-    DWORD count = 0;
-    EXPECT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &count));
-    return count;
-}
-
 // The requests this thread sent since the trace was cleared, and the one
 // that failed (kind 0 if none did).
 struct Sent {
@@ -337,7 +332,7 @@ protected:
     // (0: none), or with a reply set. Checks its result, the leaks after the
     // close and the next operation on the device; gives what it sent.
     Sent RunOnce(const Operation &op, unsigned n, const Reply *reply, DWORD expected) {
-        DWORD handles = HandleCount();
+        DWORD handles = ProcessHandleCount();
         Device d;
         if (!op.opens) {
             EXPECT_EQ(DeviceOpen(0, &d.handle), 0u);
@@ -370,19 +365,12 @@ protected:
         EXPECT_EQ(DeviceClose(&d.handle), 0u);
 
         // Nothing stays behind.
-        EXPECT_EQ(HandleCount(), handles);
+        EXPECT_EQ(ProcessHandleCount(), handles);
         if (d.buffer) {
-            EXPECT_EQ(GlobalFlags(d.buffer) & GMEM_LOCKCOUNT, 0u);
+            ExpectUnlocked(d.buffer);
             GlobalFree(d.buffer);
         }
-        KtzSimOutputState output{};
-        EXPECT_EQ(KtzSimGetOutputState(0, &output), 0);
-        EXPECT_EQ(output.dmaBytes, 0u);
-        EXPECT_EQ(output.running, 0u);
-        KtzSimAcquisition acquisition{};
-        EXPECT_EQ(KtzSimGetAcquisition(0, &acquisition), 0);
-        EXPECT_NE(acquisition.state, unsigned{KTZSIM_ACQ_PREPARED});
-        EXPECT_NE(acquisition.state, unsigned{KTZSIM_ACQ_RUNNING});
+        ExpectCardIdle(0);
         return sent;
     }
 };
