@@ -526,7 +526,10 @@ DWORD WINAPI FAITransfer(KTZHANDLE handle, WORD reserved, LPVOID destination, WO
 DWORD WINAPI FAIWatchdogCheck(KTZHANDLE handle, WORD reserved, DWORD reserved1, DWORD reserved2,
                               DWORD reserved3, DWORD *triggerIndex, DWORD reserved4);
 /* Ends the acquisition, keeping the samples so far (stop) or cancelling the
- * pending read (terminate), and releases the claim and the buffer. */
+ * pending read (terminate), and releases the claim and the buffer, once the
+ * driver has completed the read (one it keeps after a refused stop is
+ * cancelled): the application may free its buffer then. A start that fails
+ * after the buffer was locked gives the lock back itself. */
 DWORD WINAPI FAIStop(KTZHANDLE handle);
 DWORD WINAPI FAITerminate(KTZHANDLE handle);
 
@@ -591,8 +594,9 @@ DWORD WINAPI FAOIntStart(KTZHANDLE handle, DWORD reserved1, DWORD reserved2, DWO
  */
 DWORD WINAPI AllocateDMABuffer(KTZHANDLE handle, WORD mode, DWORD size, DWORD *sizeObtained,
                                DWORD *address);
-/* Frees the driver's DMA buffer and writes 0 to *addressVar. Errors:
- * KtzErrInvalidParameter. */
+/* Frees the driver's DMA buffer and writes 0 to *addressVar; when the
+ * driver refused the request, *addressVar stays as it was (the buffer is
+ * still held). Errors: KtzErrInvalidParameter. */
 DWORD WINAPI FreeDMABuffer(KTZHANDLE handle, DWORD *addressVar);
 /*
  * Writes the output's progress: 0 to *stopped, status word 1, the samples
@@ -616,7 +620,9 @@ DWORD WINAPI ClearFlag(KTZHANDLE handle, DWORD flagCode);
  * range without width: nothing written).
  */
 DWORD WINAPI FAOScale(KTZHANDLE handle, WORD channel, DWORD count, FLOAT *voltages, WORD *codes);
-/* Stops the output; the DMA buffer stays. Errors: KtzErrNotSupported. */
+/* Stops the output, once the driver has completed its start request; the
+ * DMA buffer stays. FAOStop and FAOTerminate from two threads end an output
+ * once. Errors: KtzErrNotSupported. */
 DWORD WINAPI FAOStop(KTZHANDLE handle);
 /* Ends the output, frees the DMA buffer and waits, within a bound, until
  * the card's FIFO has played out. Errors: KtzErrNotSupported. */
