@@ -27,8 +27,10 @@ void SendIgnoringResult(const DeviceRecord &device, DWORD code, const void *in, 
 // OVERLAPPED, its event or the request's buffers afterwards. `ended` says
 // whether the driver accepted a request that ends it (a stop or terminate):
 // the driver then completes it, perhaps a while later. Otherwise it is
-// cancelled first (CancelIo: the requests of the calling thread; one sent
-// by another thread is waited for until the driver completes it).
+// cancelled first: CancelIo cancels every request that the calling thread
+// has pending on the device (the other fast family's as well, whose run
+// then ends too), and one sent by another thread is waited for until the
+// driver completes it.
 void AwaitRequest(const DeviceRecord &device, OVERLAPPED &overlapped, bool ended);
 
 }  // namespace ktz
