@@ -261,7 +261,8 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut);
  * or output runs, sends the close request, and at the last close ends
  * everything still running on the device and releases the record. Writes 0
  * to *handleVar. Errors: KtzErrInvalidHandle (bare; also for a null
- * handleVar), KtzErrKernelRequest (the driver refused: the device stays open).
+ * handleVar), KtzErrKernelRequest (the driver refused: the device stays open;
+ * at the last close its fast input and output have been ended by then).
  *
  * The last close: from its start, calls on the handle from other threads
  * get KtzErrInvalidHandle; those already running finish first (a CheckEvent
