@@ -361,6 +361,8 @@ WINBASEAPI BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 WINBASEAPI BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
                                            LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
+/* Cancels the requests that the calling thread sent on the file and the driver keeps. */
+WINBASEAPI BOOL WINAPI CancelIo(HANDLE hFile);
 
 /* ---- system ------------------------------------------------------------ */
 

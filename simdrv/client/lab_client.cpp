@@ -125,6 +125,8 @@ LAB_FUNCTION(size_t, KtzSimTraceDropped, (void))
 LAB_FUNCTION(void, KtzSimFailRequest, (unsigned code, unsigned lastError, int count), code,
              lastError, count)
 LAB_FUNCTION(void, KtzSimClearFaults, (void))
+LAB_FUNCTION(void, KtzSimFailNthRequest, (unsigned n, unsigned lastError), n, lastError)
+LAB_FUNCTION(void, KtzSimSetLateCompletion, (unsigned milliseconds), milliseconds)
 
 int KtzSimGetOutputRecord(int card, unsigned channel, double *volts, size_t max, size_t *copied,
                           unsigned long long *played) {

@@ -67,6 +67,7 @@ int OutputRecord(int card, unsigned channel, int volts, size_t max, int copied,
     X(KtzSimSetAvailabilityWord) X(KtzSimSetStatusReply) X(KtzSimSetEventsNotCreated)      \
     X(KtzSimGetAcquisition) X(KtzSimNow) X(KtzSimSetRequestCost) X(KtzSimSetTimeFactor)    \
     X(KtzSimTimeFactor) X(KtzSimTraceEnable) X(KtzSimTraceClear) X(KtzSimTraceCount)       \
-    X(KtzSimTraceGet) X(KtzSimTraceDropped) X(KtzSimFailRequest) X(KtzSimClearFaults)
+    X(KtzSimTraceGet) X(KtzSimTraceDropped) X(KtzSimFailRequest) X(KtzSimClearFaults)        \
+    X(KtzSimFailNthRequest) X(KtzSimSetLateCompletion)
 
 #endif  // __cplusplus
