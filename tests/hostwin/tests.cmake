@@ -13,6 +13,7 @@ set(HOSTWIN_WIN32_TESTS
 )
 set(HOSTWIN_HOST_TESTS
   hostwin_control_test.cpp
+  hwrc_test.cpp
   regfile_test.cpp
   ui_test.cpp
 )

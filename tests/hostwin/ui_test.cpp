@@ -273,9 +273,9 @@ TEST_F(HostwinUi, TemplatesKeepTheCompiledStyles) {
     EXPECT_STREQ(t->fontName, "MS Shell Dlg");
     ASSERT_EQ(t->itemCount, 13u);
     EXPECT_EQ(t->items[2].style, static_cast<DWORD>(WS_CHILD | WS_DISABLED | WS_TABSTOP));
+    // As windres compiles it: a style list leaves out the radio button's WS_TABSTOP.
     EXPECT_EQ(t->items[4].style,
-              static_cast<DWORD>(WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP |
-                                 BS_AUTORADIOBUTTON));
+              static_cast<DWORD>(WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON));
     EXPECT_STREQ(t->items[12].text, "Label\twith tab");
     EXPECT_STREQ(t->items[12].className, "STATIC");
     const HW_DIALOG_TEMPLATE *nested = HwFindDialogTemplate(module_, kNested);
