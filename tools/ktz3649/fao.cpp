@@ -143,7 +143,8 @@ void AddWaveCommand(CLI::App &app) {
     auto options = std::make_shared<WaveOptions>();
     auto *wave = AddCommand(app, "wave",
                             "Waveform output: a table scaled with FAOScale and played by DMA, "
-                            "with a progress bar; the table (on the lab, what the outputs played) as CSV and SVG",
+                            "with a progress bar; as CSV and SVG, what the outputs played (on "
+                            "the lab) or the table",
                             [options](Session &session) { return RunWave(session, *options); });
     wave->add_option("--shape", options->shape, "Shape of the table")
         ->check(CLI::IsMember({"sine", "square", "triangle"}))
@@ -164,7 +165,8 @@ void AddWaveCommand(CLI::App &app) {
         ->capture_default_str();
     AddRangeOption(*wave, options->range, "of the channels");
     AddPlotOptions(*wave, options->csv, options->svg,
-                   "Write what the outputs played (without the lab, the table) as CSV, a row per sample",
+                   "Write what the outputs played (without the lab: the table) as CSV, a "
+                   "row per sample",
                    "Draw it as SVG, a curve per channel");
 }
 
