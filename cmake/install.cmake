@@ -26,7 +26,7 @@ install(FILES include/ktz3649.h include/ktz3649_driverproc.h include/ktz3649_dri
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT kit)
 install(FILES include/ktz3649sim.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT lab)
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/ktz3649/examples
-        COMPONENT kit)
+        COMPONENT kit PATTERN tests.cmake EXCLUDE)
 
 set(KTZ_LAB_DIR lab)
 if(WIN32)
