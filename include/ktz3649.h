@@ -261,7 +261,15 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut);
  * or output runs, sends the close request, and at the last close ends
  * everything still running on the device and releases the record. Writes 0
  * to *handleVar. Errors: KtzErrInvalidHandle (bare; also for a null
- * handleVar), KtzErrKernelRequest (the driver refused: the device stays open).
+ * handleVar), KtzErrKernelRequest (the driver refused: the device stays open;
+ * at the last close its fast input and output have been ended by then).
+ *
+ * The last close: from its start, calls on the handle from other threads
+ * get KtzErrInvalidHandle; those already running finish first (a CheckEvent
+ * waiting is woken, and returns KtzErrInvalidHandle). Fast input and output
+ * are terminated, the DMA buffer is given back and the driver's pending
+ * read and output start are waited for (a request the driver refused to end
+ * is cancelled) before the close request goes out; the record goes last.
  */
 DWORD WINAPI DeviceClose(KTZHANDLE *handleVar);
 /*
@@ -519,7 +527,10 @@ DWORD WINAPI FAITransfer(KTZHANDLE handle, WORD reserved, LPVOID destination, WO
 DWORD WINAPI FAIWatchdogCheck(KTZHANDLE handle, WORD reserved, DWORD reserved1, DWORD reserved2,
                               DWORD reserved3, DWORD *triggerIndex, DWORD reserved4);
 /* Ends the acquisition, keeping the samples so far (stop) or cancelling the
- * pending read (terminate), and releases the claim and the buffer. */
+ * pending read (terminate), and releases the claim and the buffer, once the
+ * driver has completed the read (one it keeps after a refused stop is
+ * cancelled): the application may free its buffer then. A start that fails
+ * after the buffer was locked gives the lock back itself. */
 DWORD WINAPI FAIStop(KTZHANDLE handle);
 DWORD WINAPI FAITerminate(KTZHANDLE handle);
 
@@ -537,7 +548,9 @@ DWORD WINAPI EnableEvent(KTZHANDLE handle, WORD eventType, WORD enabled, WORD co
  * Waits up to timeout ms for an event of the device and writes its type
  * code to *eventType: 0 when none is enabled (at once) or a disabled one
  * was signalled, 0xFFFF when the time ran out. The end of an acquisition
- * terminates it here. Errors: KtzErrInvalidParameter, KtzErrEventWait.
+ * terminates it here. Errors: KtzErrInvalidParameter, KtzErrEventWait,
+ * KtzErrInvalidHandle (bare) when the device's last close began on another
+ * thread during the wait (the wait ends then, the time-out notwithstanding).
  */
 DWORD WINAPI CheckEvent(KTZHANDLE handle, WORD *eventType, DWORD timeout);
 
@@ -582,8 +595,9 @@ DWORD WINAPI FAOIntStart(KTZHANDLE handle, DWORD reserved1, DWORD reserved2, DWO
  */
 DWORD WINAPI AllocateDMABuffer(KTZHANDLE handle, WORD mode, DWORD size, DWORD *sizeObtained,
                                DWORD *address);
-/* Frees the driver's DMA buffer and writes 0 to *addressVar. Errors:
- * KtzErrInvalidParameter. */
+/* Frees the driver's DMA buffer and writes 0 to *addressVar; when the
+ * driver refused the request, *addressVar stays as it was (the buffer is
+ * still held). Errors: KtzErrInvalidParameter. */
 DWORD WINAPI FreeDMABuffer(KTZHANDLE handle, DWORD *addressVar);
 /*
  * Writes the output's progress: 0 to *stopped, status word 1, the samples
@@ -607,7 +621,9 @@ DWORD WINAPI ClearFlag(KTZHANDLE handle, DWORD flagCode);
  * range without width: nothing written).
  */
 DWORD WINAPI FAOScale(KTZHANDLE handle, WORD channel, DWORD count, FLOAT *voltages, WORD *codes);
-/* Stops the output; the DMA buffer stays. Errors: KtzErrNotSupported. */
+/* Stops the output, once the driver has completed its start request; the
+ * DMA buffer stays. FAOStop and FAOTerminate from two threads end an output
+ * once. Errors: KtzErrNotSupported. */
 DWORD WINAPI FAOStop(KTZHANDLE handle);
 /* Ends the output, frees the DMA buffer and waits, within a bound, until
  * the card's FIFO has played out. Errors: KtzErrNotSupported. */

@@ -599,6 +599,7 @@ typedef struct KtzSimTraceEntry {
     unsigned write;  /* register: 1 for a write, 0 for a read */
     unsigned value;  /* register: the value written or read */
     unsigned error;  /* 0, or the Win32 error the request failed with */
+    unsigned thread; /* the sending thread, as its GetCurrentThreadId() gives it */
 } KtzSimTraceEntry;
 
 /* The trace records every request (on by default, up to 1,048,576 entries). */
@@ -620,6 +621,25 @@ KTZSIM_API size_t KtzSimTraceDropped(void);
  * Nothing of a failed request reaches the card.
  */
 KTZSIM_API void KtzSimFailRequest(unsigned code, unsigned lastError, int count);
+/*
+ * Makes the n-th request from now that the calling thread sends (of any
+ * code, opens of device objects and reads included) fail with `lastError`;
+ * n = 0 takes it back. Requests of other threads (a measurement or drain
+ * thread of the library, say) do not count. The trace tells which request
+ * it was: the entry of the calling thread whose error is `lastError`.
+ */
+KTZSIM_API void KtzSimFailNthRequest(unsigned n, unsigned lastError);
+/*
+ * Fault: the pending requests that a stop, terminate, cancel or the cleanup
+ * of an open ends (the read of a DMA acquisition, the start of a waveform
+ * output) are completed `milliseconds` later, from a thread of the lab,
+ * instead of before that request or close returns: writing the caller's
+ * OVERLAPPED then, and signalling its event, as a driver that completes its
+ * requests late does. The engine has stopped by then; only the completion
+ * is late. 0 (the default) completes them at once.
+ */
+KTZSIM_API void KtzSimSetLateCompletion(unsigned milliseconds);
+/* Takes back every fault above (requests completed late still complete). */
 KTZSIM_API void KtzSimClearFaults(void);
 
 #ifdef __cplusplus

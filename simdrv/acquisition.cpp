@@ -155,6 +155,11 @@ void AcquisitionBlock::Release(OpenFile &owner) {
     owner_ = nullptr;
 }
 
+void AcquisitionBlock::Cancel(OpenFile &owner, HW_REQUEST &read) {
+    std::unique_lock lock(mutex_);
+    if (owner_ == &owner && read_ == &read) EndRun(lock, true);
+}
+
 void AcquisitionBlock::ClearOverrun(OpenFile &owner) {
     std::lock_guard lock(mutex_);
     if (owner_ == &owner) overrunsCleared_ = published_.overruns;
@@ -355,7 +360,10 @@ void AcquisitionBlock::Run() {
     DWORD error = !ended && terminateRequested_ ? ERROR_OPERATION_ABORTED : ERROR_SUCCESS;
     DWORD bytes = static_cast<DWORD>(std::min<uint64_t>(p.stored, setup_.count) * sizeof(WORD));
     lock.unlock();
-    if (read) HwCompleteRequest(read, error, bytes);
+    if (read && ended)
+        HwCompleteRequest(read, error, bytes);
+    else if (read)
+        Lab::Get().CompleteEnded(read, error, bytes);  // stopped: at once, or late (a fault)
     if (ended) Signal(kSlotTerminated);
     lock.lock();
     cpuNs_ = ThreadCpuNs();

@@ -67,6 +67,8 @@ public:
     KtzFastStatusRecord Status(OpenFile &owner);
     // The open is cleaned up: its acquisition ends as by terminate.
     void Release(OpenFile &owner);
+    // The read of this open's acquisition is cancelled: it ends as by terminate.
+    void Cancel(OpenFile &owner, HW_REQUEST &read);
 
     // Lab controls.
     void SetBusyWord(WORD word);
@@ -167,6 +169,8 @@ private:
 std::optional<DWORD> HandleAcquisitionRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes);
 // Ends what an open left running, before the open goes.
 void ReleaseAcquisition(OpenFile &file);
+// A cancelled read of the open's acquisition: it ends as by terminate.
+void CancelAcquisitionRead(OpenFile &file, HW_REQUEST &request);
 // The events the driver does not create for devices on a card (lab fault).
 unsigned EventsWithheld(Card &card);
 

@@ -63,4 +63,8 @@ void ReleaseAcquisition(OpenFile &file) {
     file.device->card->Find<AcquisitionBlock>()->Release(file);
 }
 
+void CancelAcquisitionRead(OpenFile &file, HW_REQUEST &request) {
+    file.device->card->Find<AcquisitionBlock>()->Cancel(file, request);
+}
+
 }  // namespace sim

@@ -46,6 +46,7 @@ void TraceRequest(DWORD device, DWORD code, DWORD error, unsigned kind) {
     entry.device = device;
     entry.code = code;
     entry.error = error;
+    entry.thread = RequesterThread();
     Lab::Get().Record(entry);
 }
 
@@ -91,7 +92,15 @@ void Cleanup(LPVOID fileContext) {
     delete file;
 }
 
-const HW_DEVICE_CALLBACKS kCallbacks = {OpenDevice, Dispatch, Cleanup};
+// A kept request is cancelled: the acquisition whose read it is ends as by
+// a terminate, the output whose start it is stops.
+void Cancel(LPVOID fileContext, HW_REQUEST *request) {
+    auto &file = *static_cast<OpenFile *>(fileContext);
+    CancelAcquisitionRead(file, *request);
+    CancelOutputStart(file, *request);
+}
+
+const HW_DEVICE_CALLBACKS kCallbacks = {OpenDevice, Dispatch, Cleanup, Cancel};
 
 DWORD ReadNumber(HKEY key, const char *name, bool *ok) {
     DWORD value = 0, size = sizeof value;

@@ -58,5 +58,7 @@ void SignalEnabledEvent(DeviceObject &device, int slot);
 // terminate, clear-flag), and the end of an open's output at its cleanup.
 std::optional<DWORD> HandleOutputRequest(OpenFile &file, HW_REQUEST &request, DWORD &bytes);
 void CleanupOutput(OpenFile &file);
+// A cancelled start request of the open's output: the output stops.
+void CancelOutputStart(OpenFile &file, HW_REQUEST &request);
 
 }  // namespace sim

@@ -92,6 +92,8 @@ int ControlDriver(bool start) {
 
 void DmaWritten(HW_REQUEST &, DWORD, DWORD) {}
 
+DWORD RequesterThread() { return GetCurrentThreadId(); }
+
 int RegisterAndRestartDriver() {
     RegisterServiceKeys();
     if (LONG rc = CreateService()) return rc;

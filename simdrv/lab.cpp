@@ -1,9 +1,11 @@
 #include "lab.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "driver.h"
+#include "platform.h"
 
 namespace sim {
 namespace {
@@ -123,6 +125,10 @@ size_t Lab::TraceDropped() {
 
 bool Lab::TakeFault(DWORD code, DWORD *error) {
     std::lock_guard lock(mutex_);
+    if (nth_.remaining && nth_.thread == RequesterThread() && --nth_.remaining == 0) {
+        *error = nth_.error;
+        return true;
+    }
     auto it = faults_.find(code);
     if (it == faults_.end()) return false;
     *error = it->second.error;
@@ -138,21 +144,79 @@ void Lab::AddFault(DWORD code, DWORD error, int count) {
         faults_[code] = Fault{error, count};
 }
 
+void Lab::FailNth(unsigned n, DWORD error) {
+    std::lock_guard lock(mutex_);
+    nth_ = NthFault{RequesterThread(), n, error};
+}
+
 void Lab::ClearFaults() {
     std::lock_guard lock(mutex_);
     faults_.clear();
+    nth_ = NthFault{};
+    lateMs_ = 0;
+}
+
+void Lab::CompleteEnded(HW_REQUEST *request, DWORD error, DWORD bytes) {
+    if (DWORD delay = lateMs_)
+        late_.Add(request, error, bytes, delay);
+    else
+        HwCompleteRequest(request, error, bytes);
+}
+
+void Lab::LateCompletions::Add(HW_REQUEST *request, DWORD error, DWORD bytes, DWORD delayMs) {
+    std::lock_guard lock(mutex_);
+    waiting_.push_back({std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs),
+                        request, error, bytes});
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    wake_.notify_all();
+}
+
+void Lab::LateCompletions::Flush() {
+    std::vector<Late> due;
+    {
+        std::lock_guard lock(mutex_);
+        due.swap(waiting_);
+    }
+    for (const Late &late : due) HwCompleteRequest(late.request, late.error, late.bytes);
+}
+
+void Lab::LateCompletions::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (waiting_.empty()) {
+            wake_.wait(lock);
+            continue;
+        }
+        auto first = std::min_element(waiting_.begin(), waiting_.end(),
+                                      [](const Late &a, const Late &b) { return a.due < b.due; });
+        auto due = first->due;  // the list may grow (and move) during the wait
+        if (std::chrono::steady_clock::now() < due) {
+            wake_.wait_until(lock, due);
+            continue;
+        }
+        Late late = *first;
+        waiting_.erase(first);
+        lock.unlock();
+        HwCompleteRequest(late.request, late.error, late.bytes);
+        lock.lock();
+    }
 }
 
 void Lab::Clear() {
-    std::lock_guard lock(mutex_);
-    cards_.clear();
-    trace_.clear();
-    traceDropped_ = 0;
-    traceEnabled_ = true;
-    faults_.clear();
-    now_ = 0;
-    requestCost_ = kDefaultRequestCost;
-    timeFactor_ = 1.0;
+    lateMs_ = 0;
+    {
+        std::lock_guard lock(mutex_);
+        cards_.clear();
+        trace_.clear();
+        traceDropped_ = 0;
+        traceEnabled_ = true;
+        faults_.clear();
+        nth_ = NthFault{};
+        now_ = 0;
+        requestCost_ = kDefaultRequestCost;
+        timeFactor_ = 1.0;
+    }
+    late_.Flush();  // nothing ended before the reset completes after it
 }
 
 }  // namespace sim
@@ -221,6 +285,10 @@ size_t KtzSimTraceDropped(void) { return Lab::Get().TraceDropped(); }
 void KtzSimFailRequest(unsigned code, unsigned lastError, int count) {
     Lab::Get().AddFault(code, lastError, count);
 }
+
+void KtzSimFailNthRequest(unsigned n, unsigned lastError) { Lab::Get().FailNth(n, lastError); }
+
+void KtzSimSetLateCompletion(unsigned milliseconds) { Lab::Get().SetLateCompletion(milliseconds); }
 
 void KtzSimClearFaults(void) { Lab::Get().ClearFaults(); }
 

@@ -6,10 +6,15 @@
 
 #include <ktz3649sim.h>
 
+#include <hostwin_driver.h>
+
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "card.h"
@@ -50,10 +55,20 @@ public:
     bool TraceAt(size_t index, KtzSimTraceEntry *entry);
     size_t TraceDropped();
 
-    // Faults: whether a request with this code is to fail, and with what.
+    // Faults: whether a request with this code, sent now by the requester
+    // thread (RequesterThread), is to fail, and with what.
     bool TakeFault(DWORD code, DWORD *error);
     void AddFault(DWORD code, DWORD error, int count);
+    // The n-th request from now of the requester thread fails (0: none).
+    void FailNth(unsigned n, DWORD error);
+    // The requests that a stop, terminate, cancel or cleanup ends complete
+    // this many milliseconds later, on the lab's completion thread (0: at once).
+    void SetLateCompletion(DWORD milliseconds) { lateMs_ = milliseconds; }
     void ClearFaults();
+
+    // Completes a kept request that a stop, terminate, cancel or cleanup
+    // ended: at once, or late while the fault is set.
+    void CompleteEnded(HW_REQUEST *request, DWORD error, DWORD bytes);
 
     // Trace, faults, clock and card state back to their defaults.
     void Clear();
@@ -65,6 +80,31 @@ private:
         DWORD error;
         int remaining;  // < 0: always
     };
+    struct NthFault {
+        DWORD thread = 0;
+        unsigned remaining = 0;  // 0: none
+        DWORD error = 0;
+    };
+
+    // Requests completed late, on a thread of their own, in order of their time.
+    class LateCompletions {
+    public:
+        void Add(HW_REQUEST *request, DWORD error, DWORD bytes, DWORD delayMs);
+        // Completes every request still waiting, now.
+        void Flush();
+
+    private:
+        struct Late {
+            std::chrono::steady_clock::time_point due;
+            HW_REQUEST *request;
+            DWORD error, bytes;
+        };
+        void Run();
+        std::mutex mutex_;
+        std::condition_variable wake_;
+        std::vector<Late> waiting_;
+        std::thread thread_;  // started on first use; lives as long as the lab
+    };
 
     mutable std::mutex mutex_;
     std::map<int, std::shared_ptr<Card>> cards_;
@@ -75,6 +115,9 @@ private:
     bool traceEnabled_ = true;
     size_t traceDropped_ = 0;
     std::map<DWORD, Fault> faults_;
+    NthFault nth_;
+    std::atomic<DWORD> lateMs_{0};
+    LateCompletions late_;
 };
 
 constexpr size_t kTraceCapacity = 1u << 20;

@@ -77,7 +77,7 @@ DWORD Dispatch(LPVOID, HW_REQUEST *request, DWORD *bytes) {
 
 void Cleanup(LPVOID) {}
 
-const HW_DEVICE_CALLBACKS kCallbacks = {Open, Dispatch, Cleanup};
+const HW_DEVICE_CALLBACKS kCallbacks = {Open, Dispatch, Cleanup, nullptr};
 
 }  // namespace
 

@@ -213,7 +213,7 @@ void OutputBlock::Refill() {
                 // driver, while the card still plays them.
                 dmaActive_ = false;
                 Signal(kSlotEnded);
-                Complete(ERROR_SUCCESS);
+                Complete(ERROR_SUCCESS, true);
             }
         }
     }
@@ -230,10 +230,13 @@ void OutputBlock::Signal(int slot) {
     if (device_) SignalEnabledEvent(*device_, slot);
 }
 
-void OutputBlock::Complete(DWORD error) {
+void OutputBlock::Complete(DWORD error, bool finished) {
     if (!pending_) return;
     // The reply stays as the start left it: the library reads it meanwhile.
-    HwCompleteRequest(pending_, error, 0);
+    if (finished)
+        HwCompleteRequest(pending_, error, 0);
+    else
+        Lab::Get().CompleteEnded(pending_, error, 0);
     pending_ = nullptr;
 }
 
@@ -369,6 +372,10 @@ void OutputBlock::Cleanup(const OpenFile &file) {
         device_ = nullptr;
     }
     if (bufferOwner_ == &file) Free();
+}
+
+void OutputBlock::Cancel(const HW_REQUEST &request) {
+    if (pending_ == &request) Stop();
 }
 
 bool OutputBlock::SetStatusReply(DWORD code, DWORD status) {

@@ -84,6 +84,8 @@ public:
     KtzFastStatusRecord Status();
     bool ClearFlag(DWORD code);
     void Cleanup(const OpenFile &file);
+    // The pending start request is cancelled: the output stops.
+    void Cancel(const HW_REQUEST &request);
     // A status the DMA-buffer, start or status replies of this card carry
     // (0: none); false for another request code.
     bool SetStatusReply(DWORD code, DWORD status);
@@ -109,7 +111,9 @@ private:
     bool Busy() const;
     void HalfTransferred(bool high);
     void Signal(int slot);
-    void Complete(DWORD error);
+    // Completes the pending start request: at the output's end, or (not
+    // `finished`) at a stop, terminate, cancel or cleanup, perhaps late.
+    void Complete(DWORD error, bool finished = false);
     void Run();
 
     Card &card_;

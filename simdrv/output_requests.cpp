@@ -128,4 +128,10 @@ void CleanupOutput(OpenFile &file) {
     if (OutputBlock *output = card.Find<OutputBlock>()) output->Cleanup(file);
 }
 
+void CancelOutputStart(OpenFile &file, HW_REQUEST &request) {
+    Card &card = *file.device->card;
+    std::lock_guard lock(card.Lock());
+    if (OutputBlock *output = card.Find<OutputBlock>()) output->Cancel(request);
+}
+
 }  // namespace sim

@@ -26,6 +26,12 @@ namespace sim {
 // the application's buffer now, as the card's DMA would have.
 void DmaWritten(HW_REQUEST &read, DWORD offset, DWORD bytes);
 
+// The thread (of the application's process) on whose behalf the current
+// request, open or lab call runs: under hostwin the calling thread itself,
+// in Wine's driver host the client thread of the request being dispatched.
+// The same number as that thread's GetCurrentThreadId().
+DWORD RequesterThread();
+
 // The service side of installing a device: registers the KTZ3649S service
 // (its keys, the event-log source and the service) and starts it, or
 // restarts it when it runs. 0 or a Win32 error.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include "driver.h"
 #include "lab.h"
+#include "platform.h"
 
 namespace sim {
 namespace {
@@ -18,6 +19,7 @@ void TraceRegister(const OpenFile &file, DWORD code, DWORD offset, int width, bo
     entry.width = static_cast<unsigned>(width);
     entry.write = write ? 1 : 0;
     entry.value = value;
+    entry.thread = RequesterThread();
     Lab::Get().Record(entry);
 }
 

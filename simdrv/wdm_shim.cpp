@@ -90,6 +90,9 @@ struct Request {
     DWORD earlyError, earlyBytes;
     DWORD pid, tid;      // the requester
     sim::CallerBuffer *caller;  // a read's buffer in the application, if announced
+    File *file;          // the open it came through
+    LONG holds;          // cancel routines telling simdrv of it (under the lock)
+    bool released;       // simdrv completed it while held: the last hold frees it
 };
 
 // Devices, files and kept requests change under this lock (the I/O
@@ -178,14 +181,43 @@ void Free(Request *request) {
     delete request;
 }
 
+// Frees a request that simdrv let go of, unless a cancel routine still
+// holds it (that one frees it then). The lock is not held.
+void Release(Request *request) {
+    bool held;
+    {
+        Lock lock;
+        held = request->holds > 0;
+        request->released = held;
+    }
+    if (!held) Free(request);
+}
+
 void NTAPI Cancel(DEVICE_OBJECT *, IRP *irp) {
     // Called with the lock held; simdrv keeps its request until it completes it.
     auto *request = static_cast<Request *>(irp->Tail.Overlay.DriverContext[0]);
     request->irp = nullptr;
+    File *file = request->file;
+    // simdrv hears of the cancel, as a card's driver stops its transfer,
+    // unless its open is being cleaned up (which ends the transfer anyway).
+    bool tell = file->stage == kOpen && file->device->callbacks.cancel;
+    if (tell) {
+        ++file->busy;
+        ++request->holds;
+    }
     IoReleaseCancelSpinLock(irp->CancelIrql);
     irp->IoStatus.Status = STATUS_CANCELLED;
     irp->IoStatus.Information = 0;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
+    if (!tell) return;
+    file->device->callbacks.cancel(file->context, &request->request);
+    bool free;
+    {
+        Lock lock;
+        --file->busy;
+        free = --request->holds == 0 && request->released;
+    }
+    if (free) Free(request);
 }
 
 // The IRP of a request that simdrv keeps: pending, cancellable; unless
@@ -209,7 +241,7 @@ NTSTATUS Keep(Request *request, IRP *irp) {
     }
     if (complete) CompleteIrp(irp, request, request->earlyError, request->earlyBytes);
     if (cancelled) Finish(irp, STATUS_CANCELLED);  // simdrv completes its request later
-    if (early) Free(request);                      // simdrv has let go of it
+    if (early) Release(request);                   // simdrv has let go of it
     return STATUS_PENDING;
 }
 
@@ -244,6 +276,7 @@ NTSTATUS Transfer(File *file, IRP *irp, IO_STACK_LOCATION *stack) {
     r.overlapped = !(stack->FileObject->Flags & FO_SYNCHRONOUS_IO);
     r.fileContext = file->context;
     request->irp = irp;
+    request->file = file;
     request->state = kDispatching;
     request->pid = DWORD(ULONG_PTR(PsGetCurrentProcessId()));
     request->tid = DWORD(ULONG_PTR(PsGetCurrentThreadId()));
@@ -421,7 +454,7 @@ VOID WINAPI HwCompleteRequest(HW_REQUEST *kept, DWORD error, DWORD bytes) {
         if (irp && !IoSetCancelRoutine(irp, nullptr)) irp = nullptr;
     }
     if (irp) CompleteIrp(irp, request, error, bytes);
-    Free(request);
+    Release(request);
 }
 
 // The entry point. Because the image imports user-mode DLLs, Wine's loader
@@ -472,6 +505,8 @@ void DmaWritten(HW_REQUEST &read, DWORD offset, DWORD bytes) {
         WriteCallerBuffer(request.caller, offset, static_cast<BYTE *>(read.outBuffer) + offset,
                           bytes);
 }
+
+DWORD RequesterThread() { return DWORD(ULONG_PTR(PsGetCurrentThreadId())); }
 
 void RequesterOf(const HW_REQUEST &request, DWORD *pid, DWORD *tid) {
     const auto &r = reinterpret_cast<const Request &>(request);

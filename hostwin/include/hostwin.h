@@ -64,8 +64,6 @@ WINBASEAPI LPCSTR WINAPI HwModuleName(HINSTANCE module);
 
 /* Number of handles open in the process's handle table (for leak checks). */
 WINBASEAPI DWORD WINAPI HwOpenHandleCount(VOID);
-/* Lock count of a global memory block (GlobalFlags & GMEM_LOCKCOUNT). */
-#define HwGlobalLockCount(h) (GlobalFlags(h) & GMEM_LOCKCOUNT)
 
 #ifdef __cplusplus
 }

@@ -47,11 +47,19 @@ typedef struct HW_REQUEST {
  * cleanup:  the last handle of the open was closed, or the device was
  *           deleted; the driver completes every request it keeps for that
  *           open before returning. No request arrives for it afterwards.
+ * cancel:   (optional) the thread that sent a request the driver keeps
+ *           cancelled it (CancelIo), as a kernel driver's cancel routine
+ *           hears; the driver stops using the request's buffers before
+ *           returning and completes it (ERROR_OPERATION_ABORTED), then or
+ *           later. It may have completed the request meanwhile: the request
+ *           stays valid during the call. Without it, CancelIo leaves kept
+ *           requests pending.
  */
 typedef struct HW_DEVICE_CALLBACKS {
     DWORD (*open)(LPVOID deviceContext, LPVOID *fileContext);
     DWORD (*dispatch)(LPVOID fileContext, HW_REQUEST *request, DWORD *bytes);
     VOID (*cleanup)(LPVOID fileContext);
+    VOID (*cancel)(LPVOID fileContext, HW_REQUEST *request);
 } HW_DEVICE_CALLBACKS;
 
 typedef struct HW_DEVICE__ *HW_DEVICE;

@@ -150,6 +150,7 @@ typedef LONG_PTR LRESULT;
 #define ERROR_CANTREAD 1012L
 #define ERROR_CANTWRITE 1013L
 #define ERROR_KEY_DELETED 1018L
+#define ERROR_CHILD_MUST_BE_VOLATILE 1021L
 #define ERROR_INVALID_SERVICE_CONTROL 1052L
 #define ERROR_SERVICE_REQUEST_TIMEOUT 1053L
 #define ERROR_SERVICE_ALREADY_RUNNING 1056L
@@ -227,6 +228,8 @@ WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, 
                                       DWORD dwCreationFlags, LPDWORD lpThreadId);
 WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 WINBASEAPI DWORD WINAPI GetCurrentThreadId(VOID);
+WINBASEAPI HANDLE WINAPI GetCurrentProcess(VOID);
+WINBASEAPI BOOL WINAPI GetProcessHandleCount(HANDLE hProcess, PDWORD pdwHandleCount);
 
 /* ---- memory ------------------------------------------------------------ */
 
@@ -358,6 +361,8 @@ WINBASEAPI BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 WINBASEAPI BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
                                            LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
+/* Cancels the requests that the calling thread sent on the file and the driver keeps. */
+WINBASEAPI BOOL WINAPI CancelIo(HANDLE hFile);
 
 /* ---- system ------------------------------------------------------------ */
 

@@ -4,6 +4,7 @@
 #include <hostwin_driver.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -41,6 +42,7 @@ struct File : Object {
     std::shared_ptr<Device> device;
     LPVOID fileContext = nullptr;
     bool overlapped = false;
+    uint64_t serial = 0;  // names the open for CancelIo, never reused
     std::shared_mutex gate;  // requests hold it shared, cleanup exclusive
     bool cleanedUp = false;  // guarded by gate
 };
@@ -75,17 +77,55 @@ struct Pending {
     bool done = false;  // guarded by WaitMutex()
     DWORD error = 0;
     DWORD bytes = 0;
+    // For one with an OVERLAPPED, what CancelIo looks for: the open and the
+    // sending thread. While CancelIo asks the driver about it, a completion
+    // leaves it to CancelIo to free. Guarded by Outstanding().mutex.
+    uint64_t file = 0;
+    DWORD thread = 0;
+    int cancelling = 0;
+    bool completed = false;
 };
+
+// The overlapped requests sent and not yet completed (or completed while
+// CancelIo held them).
+struct OutstandingRequests {
+    std::mutex mutex;
+    std::vector<Pending *> list;
+};
+
+OutstandingRequests &Outstanding() {
+    static auto *outstanding = new OutstandingRequests;
+    return *outstanding;
+}
+
+// The lock is held.
+void Forget(OutstandingRequests &outstanding, Pending *pending) {
+    std::erase(outstanding.list, pending);
+    delete pending;
+}
+
+std::atomic<uint64_t> nextFileSerial{1};
 
 // OVERLAPPED.Internal holds 0 for success, STATUS_PENDING while pending,
 // and the Win32 error with the top bits set for a failure (so that no error
 // number can be mistaken for STATUS_PENDING).
 constexpr ULONG_PTR kFailureBits = 0xC0000000u;
 
+// The status words change under the wait lock (the kernel's own writes, on
+// Windows), before the event tells that they did.
 void FinishOverlapped(LPOVERLAPPED overlapped, DWORD error, DWORD bytes) {
-    overlapped->InternalHigh = bytes;
-    overlapped->Internal = error == ERROR_SUCCESS ? 0 : (kFailureBits | error);
+    {
+        std::lock_guard lock(WaitMutex());
+        overlapped->InternalHigh = bytes;
+        overlapped->Internal = error == ERROR_SUCCESS ? 0 : (kFailureBits | error);
+    }
     if (overlapped->hEvent) SetEventHandle(overlapped->hEvent);
+}
+
+// The status words of an OVERLAPPED: Internal, InternalHigh.
+std::pair<ULONG_PTR, ULONG_PTR> OverlappedStatus(LPOVERLAPPED overlapped) {
+    std::lock_guard lock(WaitMutex());
+    return {overlapped->Internal, overlapped->InternalHigh};
 }
 
 // Sends a request to the file's driver; the common path of DeviceIoControl and ReadFile.
@@ -98,10 +138,17 @@ BOOL Send(HANDLE handle, HW_REQUEST request, LPDWORD bytesOut, LPOVERLAPPED over
     pending->request.overlapped = overlapped != nullptr;
     pending->request.fileContext = file->fileContext;
     pending->overlapped = overlapped;
+    auto &outstanding = Outstanding();
     if (overlapped) {
         overlapped->Internal = STATUS_PENDING;
         overlapped->InternalHigh = 0;
         if (overlapped->hEvent) ResetEvent(overlapped->hEvent);
+        // Known before the driver sees it: it may complete it from another
+        // thread before its dispatch returns.
+        pending->file = file->serial;
+        pending->thread = GetCurrentThreadId();
+        std::lock_guard lock(outstanding.mutex);
+        outstanding.list.push_back(pending);
     }
 
     DWORD bytes = 0;
@@ -122,9 +169,14 @@ BOOL Send(HANDLE handle, HW_REQUEST request, LPDWORD bytesOut, LPOVERLAPPED over
         bytes = pending->bytes;
         lock.unlock();
         delete pending;
+    } else if (overlapped) {
+        {
+            std::lock_guard lock(outstanding.mutex);
+            Forget(outstanding, pending);
+        }
+        FinishOverlapped(overlapped, error, bytes);
     } else {
         delete pending;
-        if (overlapped) FinishOverlapped(overlapped, error, bytes);
     }
     if (error != ERROR_SUCCESS) return Fail(error, FALSE);
     if (bytesOut) *bytesOut = bytes;
@@ -194,8 +246,11 @@ VOID WINAPI HwCompleteRequest(HW_REQUEST *request, DWORD error, DWORD bytes) {
     auto *pending = reinterpret_cast<Pending *>(reinterpret_cast<char *>(request) -
                                                 offsetof(Pending, request));
     if (pending->overlapped) {
+        auto &outstanding = Outstanding();
+        std::lock_guard lock(outstanding.mutex);
         FinishOverlapped(pending->overlapped, error, bytes);
-        delete pending;
+        pending->completed = true;
+        if (pending->cancelling == 0) Forget(outstanding, pending);
         return;
     }
     std::lock_guard lock(WaitMutex());
@@ -233,6 +288,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES
     auto file = std::make_shared<File>();
     file->device = device;
     file->fileContext = fileContext;
+    file->serial = nextFileSerial++;
     file->overlapped = (dwFlagsAndAttributes & FILE_FLAG_OVERLAPPED) != 0;
     lock.unlock();
     {
@@ -270,20 +326,48 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
     return Send(hFile, request, lpNumberOfBytesRead, lpOverlapped);
 }
 
+BOOL WINAPI CancelIo(HANDLE hFile) {
+    auto file = LookupHandleAs<File>(hFile, ObjectKind::File);
+    if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+    auto cancel = file->device->callbacks.cancel;
+    if (!cancel) return TRUE;  // no cancel routine: the requests stay pending
+    // The calling thread's requests on this open, held while the driver hears of them.
+    auto &outstanding = Outstanding();
+    std::vector<Pending *> mine;
+    {
+        std::lock_guard lock(outstanding.mutex);
+        for (Pending *pending : outstanding.list) {
+            if (pending->file == file->serial && pending->thread == GetCurrentThreadId() &&
+                !pending->completed) {
+                ++pending->cancelling;
+                mine.push_back(pending);
+            }
+        }
+    }
+    {
+        std::shared_lock lock(file->gate);
+        if (!file->cleanedUp)
+            for (Pending *pending : mine) cancel(file->fileContext, &pending->request);
+    }
+    std::lock_guard lock(outstanding.mutex);
+    for (Pending *pending : mine)
+        if (--pending->cancelling == 0 && pending->completed) Forget(outstanding, pending);
+    return TRUE;
+}
+
 BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
                                 LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
     if (!lpOverlapped) return Fail(ERROR_INVALID_PARAMETER, FALSE);
     // The file handle matters only for a wait: a completed request is
     // answered from the OVERLAPPED alone, even after the handle was closed.
-    if (lpOverlapped->Internal == STATUS_PENDING) {
+    if (OverlappedStatus(lpOverlapped).first == STATUS_PENDING) {
         if (!bWait) return Fail(ERROR_IO_INCOMPLETE, FALSE);
         if (!LookupHandleAs<File>(hFile, ObjectKind::File)) return Fail(ERROR_INVALID_HANDLE, FALSE);
         if (!lpOverlapped->hEvent) return Fail(ERROR_INVALID_PARAMETER, FALSE);
         if (WaitForSingleObject(lpOverlapped->hEvent, INFINITE) != WAIT_OBJECT_0) return FALSE;
     }
-    if (lpNumberOfBytesTransferred)
-        *lpNumberOfBytesTransferred = static_cast<DWORD>(lpOverlapped->InternalHigh);
-    ULONG_PTR status = lpOverlapped->Internal;
+    auto [status, bytes] = OverlappedStatus(lpOverlapped);
+    if (lpNumberOfBytesTransferred) *lpNumberOfBytesTransferred = static_cast<DWORD>(bytes);
     if (status != 0) return Fail(static_cast<DWORD>(status & ~kFailureBits), FALSE);
     return TRUE;
 }

@@ -70,6 +70,16 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     return TRUE;
 }
 
+HANDLE WINAPI GetCurrentProcess(VOID) { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)); }
+
+BOOL WINAPI GetProcessHandleCount(HANDLE hProcess, PDWORD pdwHandleCount) {
+    // The one process there is: its own pseudo handle.
+    if (hProcess != GetCurrentProcess()) return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!pdwHandleCount) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    *pdwHandleCount = HwOpenHandleCount();
+    return TRUE;
+}
+
 DWORD WINAPI HwOpenHandleCount(VOID) {
     auto &table = Table();
     std::lock_guard lock(table.mutex);

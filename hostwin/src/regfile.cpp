@@ -330,6 +330,15 @@ Roots NewRoots() {
         roots[i]->name = kRootNames[i];
         roots[i]->depth = depths[i];
     }
+    // HKEY_LOCAL_MACHINE\HARDWARE, which Windows builds anew at every boot:
+    // volatile, so never in the file, and its subkeys must be volatile too.
+    Key &machine = *roots[2];
+    auto hardware = std::make_shared<Key>();
+    hardware->name = "HARDWARE";
+    hardware->parent = &machine;
+    hardware->depth = machine.depth + 1;
+    hardware->isVolatile = true;
+    machine.subkeys[hardware->name] = std::move(hardware);
     return roots;
 }
 

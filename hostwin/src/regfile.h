@@ -66,6 +66,7 @@ void MarkDeleted(Key &key);
 constexpr int kRootCount = 4;
 using Roots = std::array<KeyPtr, kRootCount>;
 const char *RootName(int index);
+// Empty trees, but for the volatile HKEY_LOCAL_MACHINE\HARDWARE.
 Roots NewRoots();
 
 // The whole file text for the given trees; it stops early once the text

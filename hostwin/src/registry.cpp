@@ -112,10 +112,16 @@ KeyPtr FindSubkey(const Key &key, const std::string &name) {
 // Line breaks cannot be written to the file, so names never hold them.
 bool IsStorableName(const char *name) { return !name || !std::strpbrk(name, "\r\n"); }
 
-void EmptyRoot(Key &root) {
-    for (auto &[name, sub] : root.subkeys) MarkDeleted(*sub);
-    root.subkeys.clear();
-    root.values.clear();
+// Replaces everything below the roots with the trees of `loaded`. The root
+// nodes stay, so that handles opened on a root stay valid.
+void ReplaceTrees(State &s, regfile::Roots &&loaded) {
+    for (int i = 0; i < regfile::kRootCount; ++i) {
+        Key &root = *s.roots[i];
+        for (auto &[name, sub] : root.subkeys) MarkDeleted(*sub);
+        root.values = std::move(loaded[i]->values);
+        root.subkeys = std::move(loaded[i]->subkeys);
+        for (auto &[name, sub] : root.subkeys) sub->parent = &root;
+    }
 }
 
 // Rewrites the file after a change to key. A file that would grow past
@@ -162,7 +168,7 @@ namespace registry {
 void Clear() {
     State &s = TheState();
     std::lock_guard lock(s.mutex);
-    for (KeyPtr &root : s.roots) EmptyRoot(*root);
+    ReplaceTrees(s, regfile::NewRoots());
     if (s.persisting) regfile::Save(s.file, s.roots);  // an empty tree always fits
 }
 
@@ -185,15 +191,7 @@ DWORD SetFile(const char *path) {
     case regfile::LoadResult::Loaded:
         break;
     }
-    // The root nodes stay (handles opened on a root stay valid); everything
-    // below them is replaced.
-    for (int i = 0; i < regfile::kRootCount; ++i) {
-        Key &root = *s.roots[i];
-        EmptyRoot(root);
-        root.values = std::move(loaded[i]->values);
-        root.subkeys = std::move(loaded[i]->subkeys);
-        for (auto &[name, sub] : root.subkeys) sub->parent = &root;
-    }
+    ReplaceTrees(s, std::move(loaded));
     s.file = path;
     s.persisting = true;
     return ERROR_SUCCESS;
@@ -278,13 +276,16 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reser
             refused = ERROR_INVALID_PARAMETER;
             break;
         }
+        // The file could not hold a key without its parent.
+        if (key->isVolatile && !(dwOptions & REG_OPTION_VOLATILE)) {
+            refused = ERROR_CHILD_MUST_BE_VOLATILE;
+            break;
+        }
         auto sub = std::make_shared<Key>();
         sub->name = names[i];
         sub->parent = key.get();
         sub->depth = key->depth + 1;
-        // Keys below a volatile key are volatile too: the file could not
-        // hold them without their parent.
-        sub->isVolatile = (dwOptions & REG_OPTION_VOLATILE) || key->isVolatile;
+        sub->isVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
         key->subkeys[names[i]] = sub;
         key = std::move(sub);
     }

@@ -80,7 +80,7 @@ class _Acquisition(ctypes.Structure):
 
 class _TraceEntry(ctypes.Structure):
     _fields_ = [(n, c_uint) for n in ("kind", "device", "code", "offset", "width", "write",
-                                      "value", "error")]
+                                      "value", "error", "thread")]
 
 
 _P = POINTER
@@ -250,6 +250,7 @@ class TraceEntry:
     write: int
     value: int
     error: int
+    thread: int  # the sending thread's id
 
 
 # ---- the lab, cards and devices -----------------------------------------------

@@ -61,7 +61,6 @@ LAB_FUNCTION(int, KtzSimAddCardEx, (const KtzSimCard *card), card)
 LAB_FUNCTION(int, KtzSimCardCount, (void))
 LAB_FUNCTION(int, KtzSimGetCard, (int index, KtzSimCard *card), index, card)
 LAB_FUNCTION(int, KtzSimCardOfDevice, (unsigned deviceNumber), deviceNumber)
-LAB_FUNCTION(int, KtzSimDriverRunning, (void))
 LAB_FUNCTION(unsigned, KtzSimPeek, (int card, unsigned offset, unsigned width), card, offset,
              width)
 LAB_FUNCTION(void, KtzSimPoke, (int card, unsigned offset, unsigned width, unsigned value), card,
@@ -126,6 +125,8 @@ LAB_FUNCTION(size_t, KtzSimTraceDropped, (void))
 LAB_FUNCTION(void, KtzSimFailRequest, (unsigned code, unsigned lastError, int count), code,
              lastError, count)
 LAB_FUNCTION(void, KtzSimClearFaults, (void))
+LAB_FUNCTION(void, KtzSimFailNthRequest, (unsigned n, unsigned lastError), n, lastError)
+LAB_FUNCTION(void, KtzSimSetLateCompletion, (unsigned milliseconds), milliseconds)
 
 int KtzSimGetOutputRecord(int card, unsigned channel, double *volts, size_t max, size_t *copied,
                           unsigned long long *played) {

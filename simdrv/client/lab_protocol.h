@@ -47,14 +47,14 @@ int OutputRecord(int card, unsigned channel, int volts, size_t max, int copied,
 }  // namespace simlab
 
 // Every function that runs in the lab, in protocol order. KtzSimReset,
-// KtzSimDefaultSettings, KtzSimInstallDevice, KtzSimStartDriver and
-// KtzSimStopDriver run in the client (registry and service control, as the
-// application's process does them); KtzSimGetOutputRecord goes as
-// OutputRecord.
+// KtzSimDefaultSettings, KtzSimInstallDevice, KtzSimStartDriver,
+// KtzSimStopDriver and KtzSimDriverRunning run in the client (registry and
+// service control, as the application's process does them);
+// KtzSimGetOutputRecord goes as OutputRecord.
 #define KTZSIM_REMOTE_FUNCTIONS(X)                                                         \
     X(ClearLab) X(AnnounceRead) X(WithdrawRead) X(OutputRecord) X(KtzSimAddCard)           \
     X(KtzSimAddCardEx) X(KtzSimCardCount) X(KtzSimGetCard) X(KtzSimCardOfDevice)           \
-    X(KtzSimDriverRunning) X(KtzSimPeek) X(KtzSimPoke) X(KtzSimSetSignal)                  \
+    X(KtzSimPeek) X(KtzSimPoke) X(KtzSimSetSignal)                                        \
     X(KtzSimSetInputVoltage) X(KtzSimInputVoltage) X(KtzSimSetConversionTime)             \
     X(KtzSimSetConverterNeverFinishes) X(KtzSimSetExternalTrigger) X(KtzSimFireTrigger)    \
     X(KtzSimGetAnalogOutput) X(KtzSimSetExternalReference) X(KtzSimSetDigitalInput)        \
@@ -67,6 +67,7 @@ int OutputRecord(int card, unsigned channel, int volts, size_t max, int copied,
     X(KtzSimSetAvailabilityWord) X(KtzSimSetStatusReply) X(KtzSimSetEventsNotCreated)      \
     X(KtzSimGetAcquisition) X(KtzSimNow) X(KtzSimSetRequestCost) X(KtzSimSetTimeFactor)    \
     X(KtzSimTimeFactor) X(KtzSimTraceEnable) X(KtzSimTraceClear) X(KtzSimTraceCount)       \
-    X(KtzSimTraceGet) X(KtzSimTraceDropped) X(KtzSimFailRequest) X(KtzSimClearFaults)
+    X(KtzSimTraceGet) X(KtzSimTraceDropped) X(KtzSimFailRequest) X(KtzSimClearFaults)        \
+    X(KtzSimFailNthRequest) X(KtzSimSetLateCompletion)
 
 #endif  // __cplusplus

@@ -14,7 +14,11 @@ namespace {
 
 constexpr char kDriverName[] = "Ktz3649.dll";
 constexpr char kKernelKey[] = "KTZ3649S";
-constexpr DWORD kAOSettingsSize = 19;  // " %5u %5ld %5ld" and its terminator
+// " %5u %5ld %5ld" and its terminator: 19 bytes, or up to 21 when a voltage
+// needs six characters (-10000 and below, 100000 and above: a hand-edited or
+// damaged value, which the writer too can store). The reader takes
+// whatever the writer can write and refuses only longer strings.
+constexpr DWORD kAOSettingsMaxSize = 21;
 
 // A 32-bit registry number and the settings field it fills (one of the two
 // members is set: a u32 field takes all 32 bits, a u16 field the low 16).
@@ -207,8 +211,8 @@ DWORD ReadDeviceSettings(DWORD deviceNumber, DeviceSettings *settings) {
 
     for (int channel = 0; channel < kStoredAOEntries; ++channel) {
         char name[16];
-        char text[kAOSettingsSize + 1] = {};
-        DWORD size = kAOSettingsSize;
+        char text[kAOSettingsMaxSize + 1] = {};
+        DWORD size = kAOSettingsMaxSize;
         AOSettingsName(channel, name);
         if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size) !=
             ERROR_SUCCESS) {

@@ -5,6 +5,7 @@
 #include <ktz3649_driver.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <new>
 
@@ -17,11 +18,19 @@
 namespace ktz {
 namespace {
 
-// The open-device list, in order of first open. Opening and closing are
-// serialised by the application; the lock only keeps the list consistent
-// for the handle checks that run on other threads.
+// The open-device list, in order of first open, and the lifetime fields of
+// its records (users, closing, closeEvent). Operations take and drop their
+// uses under the lock; the last close waits on `usesEnded` for those in
+// flight.
 std::mutex listMutex;
+std::condition_variable usesEnded;
 DeviceRecord *listHead = nullptr;
+
+// DeviceOpen and DeviceClose run one at a time. The application serialises
+// them already; this keeps a slip from releasing a record that another
+// open or close is working on. No operation opens or closes a device, so a
+// close that waits for the operations in flight holds it safely.
+std::mutex openCloseMutex;
 
 std::atomic<DWORD> currentDeviceNumber{0};
 std::atomic<DWORD> currentBoardId{0};
@@ -64,6 +73,7 @@ DeviceRecord *CreateRecord(DWORD deviceNumber, const DeviceSettings &settings) {
 
 void ReleaseRecord(DeviceRecord *device) {
     if (device->kernelHandle) CloseHandle(device->kernelHandle);
+    if (device->closeEvent) CloseHandle(device->closeEvent);
     HGLOBAL block = device->memoryHandle;
     device->~DeviceRecord();
     GlobalFree(block);
@@ -83,33 +93,74 @@ bool ReadDevicePath(DWORD deviceNumber, char (&path)[1025]) {
     return rc == ERROR_SUCCESS;
 }
 
-// The record of an open device, or null when the handle is none (null,
-// closed or never opened).
-DeviceRecord *FindListed(KTZHANDLE handle) {
+// The record of an open device whose last close has not begun, or null
+// when the handle is none (null, closed or never opened). The lock is held.
+DeviceRecord *FindListedLocked(KTZHANDLE handle) {
     if (!handle) return nullptr;
-    std::lock_guard lock(listMutex);
     for (DeviceRecord *d = listHead; d; d = d->next)
-        if (reinterpret_cast<KTZHANDLE>(d) == handle) return d;
+        if (reinterpret_cast<KTZHANDLE>(d) == handle) return d->closing ? nullptr : d;
     return nullptr;
+}
+
+DeviceRecord *FindListed(KTZHANDLE handle) {
+    std::lock_guard lock(listMutex);
+    return FindListedLocked(handle);
+}
+
+void DropUse(DeviceRecord *device) {
+    std::lock_guard lock(listMutex);
+    if (--device->users == 0 && device->closing) usesEnded.notify_all();
+}
+
+// The last close begins: no new operation gets the record, a CheckEvent
+// waiting on it wakes, and the operations in flight return.
+void BeginLastClose(DeviceRecord *device) {
+    std::unique_lock lock(listMutex);
+    device->closing = true;
+    if (device->closeEvent) SetEvent(device->closeEvent);
+    usesEnded.wait(lock, [&] { return device->users == 0; });
+}
+
+// The close request was refused: the record stays open.
+void CancelLastClose(DeviceRecord *device) {
+    std::lock_guard lock(listMutex);
+    device->closing = false;
+    if (device->closeEvent) ResetEvent(device->closeEvent);
 }
 
 }  // namespace
 
 DeviceUse::DeviceUse(KTZHANDLE handle, BoardCheck check) {
-    DeviceRecord *device = FindListed(handle);
+    DeviceRecord *device = nullptr;
+    {
+        std::lock_guard lock(listMutex);
+        device = FindListedLocked(handle);
+        if (device) ++device->users;
+    }
     if (!device) {
         refusal_ = Bare(KtzErrInvalidHandle);
         return;
     }
-    if (check == BoardCheck::Known && !device->IsKnownBoard()) {
+    if (check == BoardCheck::Known && !device->IsKnownBoard())
         refusal_ = DeviceError(*device, KtzErrUnsupportedBoard);
-        return;
-    }
-    if (check == BoardCheck::NotPci3649L && device->settings.BoardID == kBoardPci3649L) {
+    else if (check == BoardCheck::NotPci3649L && device->settings.BoardID == kBoardPci3649L)
         refusal_ = DeviceError(*device, KtzErrNotSupported);
+    if (refusal_ != kSuccess) {
+        DropUse(device);
         return;
     }
     device_ = device;
+}
+
+DeviceUse::~DeviceUse() {
+    if (device_) DropUse(device_);
+}
+
+HANDLE CloseSignal(DeviceRecord &device) {
+    std::lock_guard lock(listMutex);
+    if (!device.closeEvent)
+        device.closeEvent = CreateEventA(nullptr, TRUE, device.closing ? TRUE : FALSE, nullptr);
+    return device.closeEvent;
 }
 
 DWORD CurrentDeviceNumber() { return currentDeviceNumber; }
@@ -126,6 +177,7 @@ extern "C" {
 
 DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
     if (!handleOut) return DeviceError(deviceNumber, KtzErrInvalidParameter);
+    std::lock_guard serial(openCloseMutex);
     SetCurrentDeviceNumber(deviceNumber);
 
     // The settings are read on every open, but only the first one keeps them.
@@ -156,6 +208,7 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
         if (device->settings.AllowConflicts == 0) {
             if (!device->IsKnownBoard()) {
                 // Nothing of a refused open stays behind: a later open starts clean.
+                BeginLastClose(device);
                 Unlink(device);
                 ReleaseRecord(device);
                 return DeviceError(deviceNumber, KtzErrUnsupportedBoard);
@@ -171,25 +224,38 @@ DWORD WINAPI DeviceOpen(DWORD deviceNumber, KTZHANDLE *handleOut) {
 
 DWORD WINAPI DeviceClose(KTZHANDLE *handleVar) {
     if (!handleVar) return Bare(KtzErrInvalidHandle);
-    // The close takes no use of the record: the last one releases it.
+    std::lock_guard serial(openCloseMutex);
     DeviceRecord *device = FindListed(*handleVar);
     if (!device) return Bare(KtzErrInvalidHandle);
 
-    events::Close(*device);
-    if (!KernelRequest(*device, KTZ_IOCTL_CLOSE, nullptr, 0, nullptr, 0))
-        return DeviceError(*device, KtzErrKernelRequest);
-
     if (device->openCount > 1) {
-        --device->openCount;
-    } else {
-        // The last close: end everything that still uses the record first.
-        fao::Release(*device);
-        fai::Release(*device);
-        counter::Release(*device);
+        // Another open keeps the record; the driver hears of every close.
         events::Close(*device);
-        Unlink(device);
-        ReleaseRecord(device);
+        if (!KernelRequest(*device, KTZ_IOCTL_CLOSE, nullptr, 0, nullptr, 0))
+            return DeviceError(*device, KtzErrKernelRequest);
+        --device->openCount;
+        *handleVar = 0;
+        return kSuccess;
     }
+
+    // The last close. New calls get KtzErrInvalidHandle from here on; the
+    // record goes only once the operations in flight have returned.
+    BeginLastClose(device);
+    // Everything that still runs on the record ends first: the driver stops
+    // writing into the application's buffer and into the record (the
+    // pending read and output start have completed when these return), the
+    // DMA buffer goes back, the measurement threads are joined, and the
+    // events close. Then the driver hears of the close.
+    fao::Release(*device);
+    fai::Release(*device);
+    counter::Release(*device);
+    events::Close(*device);
+    if (!KernelRequest(*device, KTZ_IOCTL_CLOSE, nullptr, 0, nullptr, 0)) {
+        CancelLastClose(device);
+        return DeviceError(*device, KtzErrKernelRequest);
+    }
+    Unlink(device);
+    ReleaseRecord(device);
     *handleVar = 0;
     return kSuccess;
 }

@@ -46,6 +46,12 @@ struct DeviceRecord {
     EventState events;
     FaoState fao;
 
+    // The record's own lifetime beyond the open count, guarded by the
+    // open-device list's lock (core/device.cpp).
+    DWORD users = 0;              // operations in flight, each through a DeviceUse
+    bool closing = false;         // the last close runs: no new DeviceUse gets the record
+    HANDLE closeEvent = nullptr;  // signalled when the last close begins (CloseSignal)
+
     bool IsKnownBoard() const {
         return settings.BoardID == kBoardPci3649 || settings.BoardID == kBoardPci3649L;
     }
@@ -61,12 +67,15 @@ enum class BoardCheck {
 // An operation's hold on the record of an open device, for as long as the
 // operation runs: every export takes one before it works on the device.
 // Empty when the handle is not an open device (null, closed or never
-// opened: bare KtzErrInvalidHandle) or its board fails the check; Refusal()
-// then gives the result that refuses the call. Taking and dropping a use
+// opened, or its last close has begun: bare KtzErrInvalidHandle) or its
+// board fails the check; Refusal() then gives the result that refuses the
+// call. The last DeviceClose takes the record off the list at once and
+// releases it only when every use has ended. Taking and dropping a use
 // happens here only, so that what a use holds can change in one place.
 class DeviceUse {
 public:
     explicit DeviceUse(KTZHANDLE handle, BoardCheck check = BoardCheck::None);
+    ~DeviceUse();
     DeviceUse(const DeviceUse &) = delete;
     DeviceUse &operator=(const DeviceUse &) = delete;
 
@@ -80,6 +89,12 @@ private:
     DeviceRecord *device_ = nullptr;
     DWORD refusal_ = kSuccess;
 };
+
+// A manual-reset event that the last close of the device signals when it
+// begins: an operation that waits (CheckEvent) waits on it too, so that the
+// close never waits for a time-out. Created on first use; null if it cannot
+// be created. Lives as long as the record.
+HANDLE CloseSignal(DeviceRecord &device);
 
 // Process-wide values.
 DWORD CurrentDeviceNumber();

@@ -12,4 +12,16 @@ bool KernelRequest(const DeviceRecord &device, DWORD code, const void *in, DWORD
     return ok != FALSE;
 }
 
+void SendIgnoringResult(const DeviceRecord &device, DWORD code, const void *in, DWORD inSize,
+                        void *out, DWORD outSize) {
+    [[maybe_unused]] bool sent = KernelRequest(device, code, in, inSize, out, outSize);
+}
+
+void AwaitRequest(const DeviceRecord &device, OVERLAPPED &overlapped, bool ended) {
+    if (!ended) CancelIo(device.kernelHandle);
+    // The request's own outcome is the driver's business; only its end matters.
+    DWORD bytes = 0;
+    [[maybe_unused]] BOOL done = GetOverlappedResult(device.kernelHandle, &overlapped, &bytes, TRUE);
+}
+
 }  // namespace ktz

@@ -48,11 +48,13 @@ DWORD PortOffset(const DeviceRecord &device, WORD port) {
 }  // namespace
 
 void CardWriteByte(const DeviceRecord &device, WORD offset, BYTE value) {
-    WriteByte(device, offset, value);
+    KtzRegisterWriteByte request{offset, value};
+    SendIgnoringResult(device, KTZ_IOCTL_WRITE_BYTE, &request, sizeof request, nullptr, 0);
 }
 
 void CardWriteWord(const DeviceRecord &device, WORD offset, WORD value) {
-    WriteWord(device, offset, value);
+    KtzRegisterWriteWord request{offset, value};
+    SendIgnoringResult(device, KTZ_IOCTL_WRITE_WORD, &request, sizeof request, nullptr, 0);
 }
 
 WORD CardReadByte(const DeviceRecord &device, WORD offset) {

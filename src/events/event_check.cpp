@@ -1,4 +1,7 @@
 // Waiting for the next event of a device, on the caller's thread.
+#include <algorithm>
+#include <iterator>
+
 #include <ktz3649.h>
 #include <ktz3649_driver.h>
 
@@ -22,12 +25,20 @@ DWORD Check(DeviceRecord &device, WORD *eventType, DWORD timeout) {
         *eventType = 0;
         return kSuccess;
     }
-    DWORD result = WaitForMultipleObjects(kEventSlots, events.eventHandles, FALSE, timeout);
+    // The device's events, and after them the signal of the device's last
+    // close: a close on another thread ends the wait at once instead of
+    // waiting out the time-out (the device's own events win a tie).
+    HANDLE waits[kEventSlots + 1];
+    std::copy(std::begin(events.eventHandles), std::end(events.eventHandles), waits);
+    waits[kEventSlots] = CloseSignal(device);
+    if (!waits[kEventSlots]) return DeviceError(device, KtzErrEventWait);
+    DWORD result = WaitForMultipleObjects(kEventSlots + 1, waits, FALSE, timeout);
     if (result == WAIT_FAILED) return DeviceError(device, KtzErrEventWait);
     if (result == WAIT_TIMEOUT) {
         *eventType = kTimedOut;
         return kSuccess;
     }
+    if (result == WAIT_OBJECT_0 + kEventSlots) return Bare(KtzErrInvalidHandle);  // closed meanwhile
     DWORD slot = result - WAIT_OBJECT_0;
     if (slot >= kEventSlots || !events.eventFlags[slot]) {
         *eventType = 0;  // a disabled slot's event stays signalled

@@ -11,10 +11,17 @@
 namespace ktz::fai {
 namespace {
 
-// What a start took for the run: the read's event and the buffer lock.
-void ReleaseRun(DeviceRecord &device) {
+// What a start took for the run, given back once the driver has ended it:
+// the driver completes the pending read when it stops (perhaps a while
+// after the request that stopped it; `ended` is false when that request
+// failed, and the read is then cancelled), writing the read's OVERLAPPED
+// in the record and, under some drivers, the buffer. Only then do the
+// read's event close and the buffer unlock, so that the application may
+// free it.
+void ReleaseRun(DeviceRecord &device, bool ended) {
     FaiState &fai = device.fai;
     if (fai.faiReadRequest.hEvent) {
+        AwaitRequest(device, fai.faiReadRequest, ended);
         CloseHandle(fai.faiReadRequest.hEvent);
         fai.faiReadRequest.hEvent = nullptr;
     }
@@ -27,17 +34,16 @@ void Stop(DeviceRecord &device) {
     FaiState &fai = device.fai;
     fai.faiClaimed = 0;
     if (!fai.faiRunning) return;
-    KernelRequest(device, KTZ_IOCTL_FAI_STOP, nullptr, 0, nullptr, 0);
+    bool ended = KernelRequest(device, KTZ_IOCTL_FAI_STOP, nullptr, 0, nullptr, 0);
     // Only one of two racing ends releases the run.
-    if (fai.faiRunning.exchange(0)) ReleaseRun(device);
+    if (fai.faiRunning.exchange(0)) ReleaseRun(device, ended);
 }
 
 void Terminate(DeviceRecord &device) {
     FaiState &fai = device.fai;
     fai.faiClaimed = 0;
     if (!fai.faiRunning.exchange(0)) return;
-    KernelRequest(device, KTZ_IOCTL_FAI_TERMINATE, nullptr, 0, nullptr, 0);
-    ReleaseRun(device);
+    ReleaseRun(device, KernelRequest(device, KTZ_IOCTL_FAI_TERMINATE, nullptr, 0, nullptr, 0));
 }
 
 void Release(DeviceRecord &device) { Terminate(device); }
@@ -47,7 +53,9 @@ DWORD Check(const DeviceRecord &device, WORD *stopped, WORD *status1, DWORD *cou
     if (!stopped || !status1 || !count || !status2 || !status3)
         return DeviceError(device, KtzErrInvalidParameter);
     KtzFastStatusRecord record{};
-    KernelRequest(device, KTZ_IOCTL_FAI_STATUS, &record, sizeof record, &record, sizeof record);
+    // The reply's error number tells; the request's own result is not consulted.
+    SendIgnoringResult(device, KTZ_IOCTL_FAI_STATUS, &record, sizeof record, &record,
+                       sizeof record);
     if (record.error != 0) return DeviceStatus(device, record.error);
     *stopped = 0;
     *status1 = record.status1;
@@ -58,7 +66,7 @@ DWORD Check(const DeviceRecord &device, WORD *stopped, WORD *status1, DWORD *cou
 }
 
 void ResetOverrun(const DeviceRecord &device) {
-    KernelRequest(device, KTZ_IOCTL_FAI_CLEAR_OVERRUN, nullptr, 0, nullptr, 0);
+    SendIgnoringResult(device, KTZ_IOCTL_FAI_CLEAR_OVERRUN, nullptr, 0, nullptr, 0);
 }
 
 }  // namespace ktz::fai

@@ -31,7 +31,7 @@ bool IsPairOdd(const DeviceRecord &device, DWORD channel) {
 }
 
 // The last channel the scan reaches: the odd member of a pair takes no scan
-// entry, and the scan wraps from 15 to 0.
+// entry, and the scan wraps from 15 to 0, as often as it passes 15.
 DWORD StopChannel(const DeviceRecord &device, DWORD start, DWORD scanLength) {
     bool pending = IsPairEven(device, start);
     DWORD stop = start;
@@ -44,8 +44,9 @@ DWORD StopChannel(const DeviceRecord &device, DWORD start, DWORD scanLength) {
             pending = false;
         }
         if (IsPairEven(device, channel)) pending = true;
+        stop = Wrap(stop);
     }
-    return Wrap(stop);
+    return stop;
 }
 
 // One queue entry per scan entry: select the channel, write its range byte.
@@ -85,7 +86,7 @@ WORD TriggerLevelCode(float level) {
 // Asks the driver to stop writing into the buffer of a start it accepted
 // but whose read could not be queued.
 void AbandonStart(const DeviceRecord &device) {
-    KernelRequest(device, KTZ_IOCTL_FAI_TERMINATE, nullptr, 0, nullptr, 0);
+    SendIgnoringResult(device, KTZ_IOCTL_FAI_TERMINATE, nullptr, 0, nullptr, 0);
 }
 
 // The argument checks that follow the claim, in their order.
@@ -117,8 +118,9 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     if (fai.faiClaimed) return DeviceError(device, KtzErrAcquisitionRunning);
     fai.faiClaimed = 1;  // stays set on every failure from here on
 
-    KernelRequest(device, KTZ_IOCTL_FAI_AVAILABILITY, &fai.faiAvailWord, sizeof fai.faiAvailWord,
-                  &fai.faiAvailWord, sizeof fai.faiAvailWord);
+    // The reply word tells; the request's own result is not consulted.
+    SendIgnoringResult(device, KTZ_IOCTL_FAI_AVAILABILITY, &fai.faiAvailWord,
+                       sizeof fai.faiAvailWord, &fai.faiAvailWord, sizeof fai.faiAvailWord);
     if (fai.faiAvailWord != 0) return DeviceError(device, KtzErrDmaBusy);
 
     // The odd member of a pair starts the scan on its even channel.
@@ -131,6 +133,13 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     if (GlobalSize(a.bufferHandle) < bytes) return DeviceError(device, KtzErrNoBuffer);
     auto *buffer = static_cast<WORD *>(GlobalLock(a.bufferHandle));
     if (!buffer) return DeviceError(device, KtzErrNoBuffer);
+    // A start that fails from here on gives the lock back: only a running
+    // acquisition holds the buffer (a stop unlocks only what runs). The
+    // values of the start stay for the transfers, as after a stop.
+    auto refuse = [&](DWORD result) {
+        GlobalUnlock(a.bufferHandle);
+        return result;
+    };
 
     fai.faiBufferHandle = a.bufferHandle;
     fai.faiBuffer = buffer;
@@ -159,22 +168,25 @@ DWORD Start(DeviceRecord &device, const StartArguments &a) {
     request.clockSource = a.clockSource;
     request.option2 = a.option2;
     request.multiplexer = card::AdMuxWord(start, stop);
-    KernelRequest(device, KTZ_IOCTL_FAI_START, &request, sizeof request, &request, sizeof request);
-    if (request.status != 0) return DeviceStatus(device, request.status);
+    // The reply's status tells; the request's own result is not consulted
+    // (a start the driver did not take fails at the read).
+    SendIgnoringResult(device, KTZ_IOCTL_FAI_START, &request, sizeof request, &request,
+                       sizeof request);
+    if (request.status != 0) return refuse(DeviceStatus(device, request.status));
 
     OVERLAPPED &read = fai.faiReadRequest;
     read = OVERLAPPED{};
     read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!read.hEvent) {
         AbandonStart(device);
-        return DeviceError(device, KtzErrEventCreate);
+        return refuse(DeviceError(device, KtzErrEventCreate));
     }
     if (!ReadFile(device.kernelHandle, buffer, bytes, nullptr, &read) &&
         GetLastError() != ERROR_IO_PENDING) {
         AbandonStart(device);
         CloseHandle(read.hEvent);  // no read will signal it
         read.hEvent = nullptr;
-        return DeviceError(device, KtzErrTransferStart);
+        return refuse(DeviceError(device, KtzErrTransferStart));
     }
     fai.faiRunning = 1;
     // Yield the rest of the time slice: the driver's side of the new

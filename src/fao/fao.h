@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 
 #include <ktz3649_driver.h>
 
@@ -24,6 +25,10 @@ struct FaoState {
     DWORD faoDmaBuffer = 0;
     DWORD fifoSamples = 0;            // the FIFO size the last start probed; 0 before
     std::atomic<bool> drainStop{false};  // set when the drain has polled long enough
+    // FAOStop and FAOTerminate one at a time (the application's thread and
+    // the CheckEvent thread may both end an output): one of them sends its
+    // request and closes the start's event, one drain runs at a time.
+    std::mutex endLock;
 };
 
 namespace fao {
@@ -57,6 +62,9 @@ void Release(DeviceRecord &device);
 
 // Closes the event of the start request's overlapped record, if open.
 void CloseStartEvent(FaoState &fao);
+// Waits until the start request is no longer pending (see AwaitRequest;
+// `ended`: the driver accepted a stop or terminate), then closes its event.
+void SettleStart(DeviceRecord &device, bool ended);
 // The longest the drain waits for the FIFO to play out, in milliseconds.
 DWORD DrainLimitMs(const DeviceRecord &device);
 

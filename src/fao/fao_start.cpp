@@ -74,21 +74,26 @@ void Load(const DeviceRecord &device, DWORD code, WORD *samples, DWORD loadArgum
     load.sampleCount = sampleCount;
     // The driver reads the samples straight from the output buffer. A byte
     // size past 32 bits wraps here, and the driver refuses the mismatch.
-    KernelRequest(device, code, &load, sizeof load, samples, sampleCount * 2);
+    // The load's outcome is not consulted.
+    SendIgnoringResult(device, code, &load, sizeof load, samples, sampleCount * 2);
 }
 
 DWORD AllocateBuffer(DeviceRecord &device, WORD mode, DWORD size, DWORD *sizeObtained,
                      DWORD *address) {
     WORD &avail = device.fao.aoAvailWord;
-    KernelRequest(device, KTZ_IOCTL_DMA_AVAILABILITY, &avail, sizeof avail, &avail, sizeof avail);
+    // The reply word tells; the request's own result is not consulted.
+    SendIgnoringResult(device, KTZ_IOCTL_DMA_AVAILABILITY, &avail, sizeof avail, &avail,
+                       sizeof avail);
     if (avail != 0) return DeviceError(device, KtzErrDmaBusy);
     if (!sizeObtained || !address) return DeviceError(device, KtzErrInvalidParameter);
 
     KtzDmaBufferRequest request{};
     request.mode = mode;
     request.requestedSize = size;
-    KernelRequest(device, KTZ_IOCTL_DMA_ALLOCATE, &request, sizeof request, &request,
-                  sizeof request);
+    // The replies tell (a request that failed leaves them 0, the size
+    // obtained too); its own result is not consulted.
+    SendIgnoringResult(device, KTZ_IOCTL_DMA_ALLOCATE, &request, sizeof request, &request,
+                       sizeof request);
     *sizeObtained = request.obtainedSize;
     *address = request.address;
     if (request.status != 0) return DeviceStatus(device, request.status);
@@ -97,8 +102,10 @@ DWORD AllocateBuffer(DeviceRecord &device, WORD mode, DWORD size, DWORD *sizeObt
 
 DWORD FreeBuffer(const DeviceRecord &device, DWORD *address) {
     if (!address) return DeviceError(device, KtzErrInvalidParameter);
-    KernelRequest(device, KTZ_IOCTL_DMA_FREE, nullptr, 0, nullptr, 0);
-    *address = 0;
+    // The outcome is not reported, but a buffer the driver still holds
+    // stays named: a later FAOTerminate (or the last close) frees it, and
+    // the caller's variable shows it.
+    if (KernelRequest(device, KTZ_IOCTL_DMA_FREE, nullptr, 0, nullptr, 0)) *address = 0;
     return kSuccess;
 }
 
@@ -137,8 +144,13 @@ DWORD Start(DeviceRecord &device, WORD option, DWORD rate, WORD channel, WORD *s
 
     Load(device, KTZ_IOCTL_FAO_START_LOAD, samples, 0, sampleCount);
     // Pending while the output runs; the driver completes it at the end.
-    KernelRequest(device, KTZ_IOCTL_FAO_START, &request, sizeof request, &request, sizeof request,
-                  &fao.startBytes, &fao.startOverlapped);
+    // Its result is not consulted, but a request that failed at once has
+    // nothing pending that the event could announce: it closes now, and
+    // the ends of the output wait for nothing.
+    if (!KernelRequest(device, KTZ_IOCTL_FAO_START, &request, sizeof request, &request,
+                       sizeof request, &fao.startBytes, &fao.startOverlapped) &&
+        GetLastError() != ERROR_IO_PENDING)
+        CloseStartEvent(fao);
     fao.faoRunning = 1;
     if (request.status != 0) return DeviceStatus(device, request.status);
     return kSuccess;
@@ -146,8 +158,8 @@ DWORD Start(DeviceRecord &device, WORD option, DWORD rate, WORD channel, WORD *s
 
 DWORD ExStart(DeviceRecord &device, WORD option, DWORD rate, WORD channel, WORD channelCount,
               WORD clockSource, WORD *samples, DWORD sampleCount, WORD mode) {
+    device.fao.faoClockSource = clockSource;  // kept also when the start is refused
     if (sampleCount > kMaxSampleCount) return DeviceError(device, KtzErrInvalidSetting);
-    device.fao.faoClockSource = clockSource;
     DWORD size = sampleCount * 2, obtained = 0;
     if (DWORD rc = AllocateBuffer(device, mode, size, &obtained, &device.fao.faoDmaBuffer))
         return rc;

@@ -22,7 +22,8 @@ constexpr DWORD kFlagCodes[] = {0x2805, 0x2806, 0x2807};
 // The driver's progress record; the request's own result is not consulted.
 DWORD ReadStatus(const DeviceRecord &device, KtzFastStatusRecord *status) {
     *status = KtzFastStatusRecord{};
-    KernelRequest(device, KTZ_IOCTL_FAO_STATUS, status, sizeof *status, status, sizeof *status);
+    SendIgnoringResult(device, KTZ_IOCTL_FAO_STATUS, status, sizeof *status, status,
+                       sizeof *status);
     if (status->error != 0) return DeviceStatus(device, status->error);
     return kSuccess;
 }
@@ -60,7 +61,7 @@ DWORD CheckEx(const DeviceRecord &device, WORD *stopped, WORD *status1, WORD *st
 DWORD ClearOutputFlag(const DeviceRecord &device, DWORD flagCode) {
     if (std::find(std::begin(kFlagCodes), std::end(kFlagCodes), flagCode) == std::end(kFlagCodes))
         return Bare(KtzErrInvalidParameter);
-    KernelRequest(device, KTZ_IOCTL_FAO_CLEAR_FLAG, &flagCode, sizeof flagCode, nullptr, 0);
+    SendIgnoringResult(device, KTZ_IOCTL_FAO_CLEAR_FLAG, &flagCode, sizeof flagCode, nullptr, 0);
     return kSuccess;
 }
 

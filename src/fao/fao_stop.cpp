@@ -43,6 +43,13 @@ void CloseStartEvent(FaoState &fao) {
     }
 }
 
+void SettleStart(DeviceRecord &device, bool ended) {
+    FaoState &fao = device.fao;
+    if (!fao.startOverlapped.hEvent) return;
+    AwaitRequest(device, fao.startOverlapped, ended);
+    CloseStartEvent(fao);
+}
+
 DWORD DrainLimitMs(const DeviceRecord &device) {
     const FaoState &fao = device.fao;
     // The FIFO of the last probe, or the larger one when none was probed.
@@ -59,20 +66,16 @@ DWORD DrainLimitMs(const DeviceRecord &device) {
 
 void Stop(DeviceRecord &device) {
     FaoState &fao = device.fao;
-    if (fao.faoRunning) {
-        KernelRequest(device, KTZ_IOCTL_FAO_STOP, nullptr, 0, nullptr, 0);
-        fao.faoRunning = 0;
-        CloseStartEvent(fao);
-    }
+    std::lock_guard end(fao.endLock);
+    if (!fao.faoRunning.exchange(0)) return;
+    SettleStart(device, KernelRequest(device, KTZ_IOCTL_FAO_STOP, nullptr, 0, nullptr, 0));
 }
 
 void Terminate(DeviceRecord &device) {
     FaoState &fao = device.fao;
-    if (fao.faoRunning) {
-        fao.faoRunning = 0;
-        KernelRequest(device, KTZ_IOCTL_FAO_TERMINATE, nullptr, 0, nullptr, 0);
-        CloseStartEvent(fao);
-    }
+    std::lock_guard end(fao.endLock);
+    if (fao.faoRunning.exchange(0))
+        SettleStart(device, KernelRequest(device, KTZ_IOCTL_FAO_TERMINATE, nullptr, 0, nullptr, 0));
     if (fao.faoDmaBuffer) FreeBuffer(device, &fao.faoDmaBuffer);
     if (CardReadByte(device, card::kStatusHigh) & card::kStatusHighOutputFifoEmpty) return;
 
@@ -98,7 +101,7 @@ void Release(DeviceRecord &device) {
     } else if (fao.faoRunning || fao.faoDmaBuffer || fao.startOverlapped.hEvent) {
         Terminate(device);
     }
-    CloseStartEvent(fao);
+    SettleStart(device, false);  // nothing is pending by now; a start left so is cancelled
 }
 
 }  // namespace ktz::fao

@@ -57,8 +57,13 @@ DWORD EnumFoundDevices(LPVOID *list) {
         if (!QueryFoundDevice(key, index, &record, &size)) break;
         if (record.Configured == 0) std::memcpy(FoundDeviceEntry(block, copied++), &record, size);
     }
-    *static_cast<DWORD *>(block) = copied;
     RegCloseKey(key);
+    // Values gone since the count: with nothing copied there is no list.
+    if (copied == 0) {
+        GlobalFree(block);
+        return 0;
+    }
+    *static_cast<DWORD *>(block) = copied;
     *list = block;
     return copied;
 }

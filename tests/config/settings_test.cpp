@@ -129,9 +129,30 @@ TEST_F(SettingsTest, AnalogOutputStringsParse) {
         EXPECT_EQ(s.aoSettings[1].maximum, c.maximum);
         EXPECT_EQ(s.aoSettings[1].minimum, c.minimum);
     }
-    SetText("AOSettings 1", "      0    10   -10 ");  // 20 bytes: does not fit the reader
+    // The widest strings the writer stores (six-character voltages) are read;
+    // only longer ones are refused.
+    const struct {
+        const char *text;
+        DWORD result;
+    } sizes[] = {{"     0 -10000    -5", 0}, {"     0 -10000 -32768", 0},
+                 {"     0 -10000 -32768 ", 1}};
+    for (const auto &c : sizes) {
+        SCOPED_TRACE(c.text);
+        SetText("AOSettings 1", c.text);
+        DeviceSettings s{};
+        EXPECT_EQ(ktz::ReadDeviceSettings(0, &s), c.result);
+    }
+}
+
+TEST_F(SettingsTest, WidestStoredRangeStillOpens) {
     DeviceSettings s{};
-    EXPECT_EQ(ktz::ReadDeviceSettings(0, &s), 1u);
+    ASSERT_EQ(ktz::ReadDeviceSettings(0, &s), 0u);
+    s.aoSettings[0] = {0, 100000.0f, -10000.0f, 0, 0};
+    ktz::SetCurrentDeviceNumber(0);
+    ASSERT_EQ(ktz::WriteDeviceSettings(&s), 0u);
+    KTZHANDLE handle = 0;
+    ASSERT_EQ(DeviceOpen(0, &handle), 0u);
+    open_.push_back(handle);
 }
 
 TEST_F(SettingsTest, WriterStoresTruncatedWholeVolts) {

@@ -1,14 +1,10 @@
 // The measurement threads: stopped and joined by CounterReset and by the
 // last DeviceClose, forgotten slots, and no handle left behind.
-#include <hostwin.h>
-
 #include "counter_fixture.h"
+#include "target.h"
 
 namespace ktztest {
 namespace {
-
-using ktz::counter::SlotBusy;
-using ktz::CounterThreadKind;
 
 class CounterThreadTest : public CounterTest {
 protected:
@@ -47,7 +43,6 @@ protected:
          [](KTZHANDLE handle) {
              StartFrequency(handle);
              ASSERT_EQ(CounterEventStart(handle, 0, 0), 0u);  // forgets it
-             EXPECT_FALSE(SlotBusy(CounterThreadKind::Frequency));
          }},
     };
 };
@@ -56,18 +51,16 @@ TEST_F(CounterThreadTest, ResetOnAnyCounterStopsTheRunningThread) {
     for (const Starter &starter : kStarters) {
         KTZHANDLE handle = OpenDefault();
         FreezeTime();
-        DWORD handles = HwOpenHandleCount();
+        DWORD handles = OpenHandleCount();
         starter.start(handle);
         ASSERT_EQ(ThreadCount(handle), 1u) << starter.name;
         EXPECT_TRUE(Running(*Record(handle).counter.threads.front())) << starter.name;
-        EXPECT_EQ(HwOpenHandleCount(), handles + 1) << starter.name;
+        EXPECT_EQ(OpenHandleCount(), handles + 1) << starter.name;
 
         KtzSimTraceClear();
         ASSERT_EQ(CounterReset(handle, 0), 0u);
         EXPECT_EQ(ThreadCount(handle), 0u) << starter.name;
-        EXPECT_FALSE(SlotBusy(CounterThreadKind::Frequency));
-        EXPECT_FALSE(SlotBusy(CounterThreadKind::PulseWidth));
-        EXPECT_EQ(HwOpenHandleCount(), handles) << starter.name;
+        EXPECT_EQ(OpenHandleCount(), handles) << starter.name;
         // A stopped thread leaves no result and sends nothing after the reset.
         EXPECT_EQ(Record(handle).counter.freqReady, 0);
         EXPECT_EQ(Record(handle).counter.pwmReady, 0);
@@ -103,7 +96,7 @@ TEST_F(CounterThreadTest, ResetStopsTheSlotThreadOfAnotherDevice) {
 
 TEST_F(CounterThreadTest, LastCloseJoinsTheRecordsThread) {
     Install(0);
-    DWORD handles = HwOpenHandleCount();
+    DWORD handles = OpenHandleCount();
     for (const Starter &starter : kStarters) {
         KTZHANDLE handle = Open(0);
         KTZHANDLE again = Open(0);
@@ -113,10 +106,15 @@ TEST_F(CounterThreadTest, LastCloseJoinsTheRecordsThread) {
         ASSERT_EQ(ThreadCount(handle), 1u) << starter.name;
         EXPECT_TRUE(Running(*Record(handle).counter.threads.front())) << starter.name;
         Close(handle);
-        EXPECT_FALSE(SlotBusy(CounterThreadKind::Frequency));
-        EXPECT_FALSE(SlotBusy(CounterThreadKind::PulseWidth));
         // Nothing of the device is left, no thread handle either.
-        EXPECT_EQ(HwOpenHandleCount(), handles) << starter.name;
+        EXPECT_EQ(OpenHandleCount(), handles) << starter.name;
+        // The process-wide slots are free: a new open starts either measurement.
+        for (auto start : {StartFrequency, StartPulseWidth}) {
+            KTZHANDLE next = Open(0);
+            start(next);
+            EXPECT_EQ(ThreadCount(next), 1u) << starter.name;
+            Close(next);
+        }
     }
 }
 
@@ -124,15 +122,15 @@ TEST_F(CounterThreadTest, NewMeasurementStopsTheForgottenOne) {
     KTZHANDLE handle = OpenDefault();
     FreezeTime();
     StartFrequency(handle);
-    HANDLE forgotten = Record(handle).counter.threads.front()->handle;
+    // Thread IDs, not handles: Windows gives a closed handle's value to the next one.
+    DWORD forgotten = Record(handle).counter.threads.front()->id;
     for (auto forget : {+[](KTZHANDLE h) { return CounterFreqStart(h, 2, 0, 0); },
                         +[](KTZHANDLE h) { return CounterPulseStart(h, 1, 0.01f, 0, 0); }}) {
         ASSERT_EQ(forget(handle), 0u);
-        EXPECT_FALSE(SlotBusy(CounterThreadKind::Frequency));
-        StartFrequency(handle);
+        StartFrequency(handle);  // a new thread only if the slot was cleared
         ASSERT_EQ(ThreadCount(handle), 1u);
-        EXPECT_NE(Record(handle).counter.threads.front()->handle, forgotten);
-        forgotten = Record(handle).counter.threads.front()->handle;
+        EXPECT_NE(Record(handle).counter.threads.front()->id, forgotten);
+        forgotten = Record(handle).counter.threads.front()->id;
     }
 }
 
@@ -141,7 +139,7 @@ TEST_F(CounterThreadTest, DeliveredResultsLeaveNoThreadBehind) {
     KtzSimSetRequestCost(0);
     ASSERT_EQ(KtzSimSetCounterPollCost(0, 3000), 0);
     ASSERT_EQ(KtzSimSetCounterPulseTrain(0, 2, 10'000, 10'000), 0);
-    DWORD handles = HwOpenHandleCount();
+    DWORD handles = OpenHandleCount();
     for (int round = 0; round < 3; ++round) {
         StartFrequency(handle);
         ASSERT_TRUE(WaitForThreads(handle));
@@ -149,14 +147,14 @@ TEST_F(CounterThreadTest, DeliveredResultsLeaveNoThreadBehind) {
         ASSERT_EQ(CounterFreqRead(handle, 2, &frequency), 0u);
         EXPECT_EQ(frequency, 50000.0f);
         EXPECT_EQ(ThreadCount(handle), 0u);
-        EXPECT_EQ(HwOpenHandleCount(), handles);
+        EXPECT_EQ(OpenHandleCount(), handles);
 
         StartPulseWidth(handle);
         ASSERT_TRUE(WaitForThreads(handle));
         ASSERT_EQ(PWMStartRead(handle, 0, &first, &second), 0u);
         EXPECT_EQ(first, 10.0f);
         EXPECT_EQ(ThreadCount(handle), 0u);
-        EXPECT_EQ(HwOpenHandleCount(), handles);
+        EXPECT_EQ(OpenHandleCount(), handles);
     }
 }
 

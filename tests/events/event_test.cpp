@@ -168,7 +168,7 @@ TEST_F(EventTest, InputEndedTerminatesTheAcquisition) {
     EXPECT_EQ(fai.faiRunning, 0);
     EXPECT_EQ(fai.faiClaimed, 0);
     EXPECT_EQ(fai.faiReadRequest.hEvent, nullptr);
-    EXPECT_EQ(HwGlobalLockCount(lastBuffer_), 0u);
+    EXPECT_EQ(LockCount(lastBuffer_), 0u);
     EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_TERMINATE), 1u);
 
     // Signalled again with nothing running, it is only reported.

@@ -78,7 +78,7 @@ TEST_F(EventThreadsTest, CheckEventBesideStatusAndTransfer) {
     const auto &fai = Record(handle).fai;
     EXPECT_EQ(fai.faiRunning, 0);
     EXPECT_EQ(fai.faiClaimed, 0);
-    EXPECT_EQ(HwGlobalLockCount(lastBuffer_), 0u);
+    EXPECT_EQ(LockCount(lastBuffer_), 0u);
 
     // The finished buffer: complete, and transferred as the literal method does.
     std::vector<FLOAT> volts(n), reference(n);

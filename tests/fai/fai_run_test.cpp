@@ -67,7 +67,7 @@ TEST_F(FaiRunTest, SixteenChannelScanInVoltsWithinACodeOfTheTruth) {
     ASSERT_EQ(Start(handle_, start), 0u);
     ASSERT_TRUE(WaitForEvent(handle_, kEnded));
     EXPECT_EQ(Record(handle_).fai.faiRunning, 0);  // CheckEvent terminated it
-    EXPECT_EQ(HwGlobalLockCount(lastBuffer_), 0u);
+    EXPECT_EQ(LockCount(lastBuffer_), 0u);
 
     const DWORD n = start.sampleCount;
     std::vector<FLOAT> volts(n);
@@ -291,7 +291,7 @@ TEST_F(FaiRunTest, LevelTriggerFiresOnTheRisingFirstEntry) {
 
 TEST_F(FaiRunTest, LastCloseTerminatesAndReleasesEverything) {
     KTZHANDLE second = Open(0);
-    DWORD handles = HwOpenHandleCount();
+    DWORD handles = OpenHandleCount();
     ASSERT_EQ(EnableEvent(handle_, 15, 1, 0), 0u);
     FaiStart endless;
     endless.triggerSource = 1;
@@ -308,8 +308,8 @@ TEST_F(FaiRunTest, LastCloseTerminatesAndReleasesEverything) {
     Close(handle_);
     EXPECT_EQ(RequestCount(KTZ_IOCTL_FAI_TERMINATE), 1u);
     EXPECT_EQ(Acquisition().state, unsigned{KTZSIM_ACQ_STOPPED});
-    EXPECT_EQ(HwGlobalLockCount(lastBuffer_), 0u);
-    EXPECT_EQ(HwOpenHandleCount(), handles - 1);  // the events, the read's event, the device
+    EXPECT_EQ(LockCount(lastBuffer_), 0u);
+    EXPECT_EQ(OpenHandleCount(), handles - 1);  // the events, the read's event, the device
     unsigned long long samples = Acquisition().samples;
     EXPECT_EQ(Acquisition().samples, samples);  // the engine has stopped writing
 }

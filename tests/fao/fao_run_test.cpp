@@ -1,9 +1,7 @@
 // A running waveform output: status and flags, scaling, stop and
-// terminate, the drain of the card's FIFO and its bound, the last close,
-// and a sine table played on the lab.
+// terminate, the drain of the card's FIFO, the last close, and a sine
+// table played on the lab.
 #include <ktz3649.h>
-
-#include <fao/fao.h>
 
 #include <atomic>
 #include <cmath>
@@ -16,7 +14,6 @@
 
 namespace ktztest {
 namespace {
-
 
 constexpr WORD kUnset = 0xEEEE;
 
@@ -268,32 +265,10 @@ TEST_F(FaoTest, DrainGivesUpAtItsBound) {
     ASSERT_EQ(Start(4096, 1000000), 0u);
     ASSERT_TRUE(Signalled(ended));
     ASSERT_TRUE(ResetEvent(ended));
-    EXPECT_EQ(ktz::fao::DrainLimitMs(Record(handle_)), 505u);
-    ASSERT_EQ(FAOTerminate(handle_), 0u);
+    ASSERT_EQ(FAOTerminate(handle_), 0u);  // after the bound (fao_drain_test.cpp)
     EXPECT_TRUE(Signalled(ended));
     EXPECT_EQ(Record(handle_).fao.faoRunning, 0);
     EXPECT_EQ(OutputState().fifoSamples, 4096u);
-}
-
-TEST_F(FaoTest, DrainBoundIsThePlayOutTimeAtTheSlowestRatePlusAMargin) {
-    auto &fao = Record(handle_).fao;
-    const struct {
-        DWORD fifo;
-        WORD clockSource, divisor;
-        DWORD limit;
-    } cases[] = {
-        {4096, 0, 10, 505},       {4096, 0, 64935, 27098}, {32768, 0, 1000, 3777},
-        {0, 0, 1000, 3777},       // not probed: the larger FIFO
-        {32768, 1, 10, 215249},   // an external clock: the pacer's slowest rate
-        {4096, 1, 0, 27344},
-    };
-    for (const auto &c : cases) {
-        fao.fifoSamples = c.fifo;
-        fao.faoClockSource = c.clockSource;
-        fao.aoPacerDivisor = c.divisor;
-        EXPECT_EQ(ktz::fao::DrainLimitMs(Record(handle_)), c.limit) << c.fifo << " " << c.divisor;
-    }
-    fao.fifoSamples = fao.faoClockSource = fao.aoPacerDivisor = 0;
 }
 
 TEST_F(FaoTest, LastCloseTerminatesARunningOutput) {

@@ -214,7 +214,7 @@ TEST_F(FaoTest, SampleCountBeyond32BitBytesIsRefusedBeforeAllocating) {
     WORD sample = 0;
     EXPECT_EQ(FAODmaExStart(handle_, 0, 1000, 0, 1, 1, &sample, 0x80000000u, 0), 0x1020u);
     EXPECT_TRUE(Trace().empty());
-    EXPECT_EQ(Record(handle_).fao.faoClockSource, 0);
+    EXPECT_EQ(Record(handle_).fao.faoClockSource, 1);  // stored before any check
     // The largest count that fits goes to the driver, which obtains less.
     EXPECT_EQ(FAODmaExStart(handle_, 0, 1000, 0, 1, 1, &sample, 0x7FFFFFFFu, 0), 1u);
     EXPECT_EQ(RequestCount(KTZ_IOCTL_DMA_ALLOCATE), 1u);

@@ -165,6 +165,33 @@ TEST_F(Devices, PlainReadOnAnOverlappedHandleWaitsForItsCompletion) {
     CloseHandle(thread);
 }
 
+DWORD WINAPI CancelOnThisThread(LPVOID parameter) {
+    return CancelIo(static_cast<HANDLE>(parameter)) ? 0 : 1000 + GetLastError();
+}
+
+// CancelIo reaches the driver's cancel routine for the requests that the
+// calling thread sent on the file; another thread's CancelIo leaves them.
+TEST_F(Devices, CancelIoEndsTheCallingThreadsRequestsOnly) {
+    StartPending(true);
+    HANDLE thread = CreateThread(nullptr, 0, CancelOnThisThread, file_, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(Counts().pending, 1u);
+
+    EXPECT_TRUE(CancelIo(file_));
+    DWORD bytes = 99;
+    EXPECT_FALSE(GetOverlappedResult(file_, &overlapped_, &bytes, TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_EQ(Counts().pending, 0u);
+    EXPECT_TRUE(CancelIo(file_));  // nothing left: still success
+    EXPECT_FALSE(CancelIo(nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
 TEST_F(Devices, LastCloseCompletesPendingRequestsThroughCleanup) {
     StartPending(true);
     DWORD cleanups = Counts().cleanups;

@@ -82,7 +82,7 @@ TEST_F(RegFileTest, WritesRegeditText) {
     RegCloseKey(key);
     RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Ktz\\Empty"));
     RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Ktz\\Temp", REG_OPTION_VOLATILE));
-    RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Ktz\\Temp\\Below"));
+    RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Ktz\\Temp\\Below", REG_OPTION_VOLATILE));
     key = Create(HKEY_CURRENT_USER, "X");
     Set(key, "v", REG_BINARY, "");
     RegCloseKey(key);

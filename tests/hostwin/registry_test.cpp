@@ -123,6 +123,30 @@ TEST_F(RegistryTest, CreateReportsDispositionAndKeepsFirstCase) {
     EXPECT_EQ(Subkeys(root_), std::vector<std::string>{"MixedCase"});
 }
 
+// A volatile key (HKEY_LOCAL_MACHINE\HARDWARE is one) takes volatile subkeys only.
+TEST_F(RegistryTest, VolatileKeysTakeVolatileSubkeysOnly) {
+    const struct {
+        HKEY parent;
+        const char *path;
+        DWORD options;
+        LONG result;
+    } cases[] = {
+        {HKEY_LOCAL_MACHINE, "HARDWARE\\KtzHostwinTest", 0, ERROR_CHILD_MUST_BE_VOLATILE},
+        {root_, "Volatile", REG_OPTION_VOLATILE, ERROR_SUCCESS},
+        {root_, "Volatile\\Stored", 0, ERROR_CHILD_MUST_BE_VOLATILE},
+        {root_, "Volatile\\Also", REG_OPTION_VOLATILE, ERROR_SUCCESS},
+    };
+    for (const auto &c : cases) {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegCreateKeyExA(c.parent, c.path, 0, nullptr, c.options, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr),
+                  c.result)
+            << c.path;
+        if (key) RegCloseKey(key);
+    }
+    EXPECT_EQ(Subkeys(root_), std::vector<std::string>{"Volatile"});
+}
+
 // What RegQueryValueExA writes into the buffer and the size for each
 // combination of buffer and size.
 TEST_F(RegistryTest, QueryValueFollowsBufferRules) {

@@ -1,9 +1,12 @@
-// System information: the version and the Windows directory's size rules.
+// System information: the version, the Windows directory's size rules and
+// the process's handle count.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstring>
+
+#include "test_platform.h"
 
 namespace {
 
@@ -27,6 +30,23 @@ TEST(System, WindowsDirectoryReportsTheSizeNeeded) {
     memset(small, '#', sizeof small);
     EXPECT_EQ(GetWindowsDirectoryA(small, length), length + 1);
     EXPECT_EQ(GetWindowsDirectoryA(nullptr, 0), length + 1);
+}
+
+// The leak checks of the library's tests count the process's handles.
+TEST(System, ProcessHandleCountFollowsOpensAndCloses) {
+    DWORD before = 0, during = 0, after = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &during));
+    CloseHandle(event);
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
+    if (hwtest::OnWine()) {
+        hwtest::WineDeparts("Wine 8's GetProcessHandleCount is a stub that reports no handles");
+        EXPECT_EQ(during, 0u);
+        return;
+    }
+    EXPECT_EQ(during, before + 1);
+    EXPECT_EQ(after, before);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <hostwin_driver.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -108,7 +109,20 @@ void Cleanup(LPVOID file) {
     ++counts.cleanups;
 }
 
-const HW_DEVICE_CALLBACKS callbacks = {Open, Dispatch, Cleanup};
+// A cancelled request, if still kept, completes at once (as the kernel-mode
+// driver's cancel routine does).
+void Cancel(LPVOID, HW_REQUEST *request) {
+    {
+        std::lock_guard lock(mutex);
+        auto it = std::find(pending.begin(), pending.end(), request);
+        if (it == pending.end()) return;
+        pending.erase(it);
+        --counts.pending;
+    }
+    HwCompleteRequest(request, ERROR_OPERATION_ABORTED, 0);
+}
+
+const HW_DEVICE_CALLBACKS callbacks = {Open, Dispatch, Cleanup, Cancel};
 
 }  // namespace
 

@@ -1,19 +1,6 @@
 #include "test_platform.h"
 
-#include <cstdio>
-
 namespace hwtest {
-
-bool OnWine() {
-#ifdef _WIN32
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-#else
-    return false;
-#endif
-}
-
-void WineDeparts(const char *reason) { std::printf("[   WINE   ] %s\n", reason); }
 
 LONG DeleteTree(HKEY root, const char *path) {
     HKEY key;

@@ -8,14 +8,14 @@
 
 #include <string>
 
+#include "target.h"
+
 namespace hwtest {
 
-// True when running on Wine.
-bool OnWine();
-
-// Prints, in the test's output, why Wine answers otherwise than Windows at
-// this point (the test then checks Wine's answer).
-void WineDeparts(const char *reason);
+// Whether the tests run on Wine, and how they say where Wine answers
+// otherwise than Windows (target.h).
+using ktztest::OnWine;
+using ktztest::WineDeparts;
 
 // The key under HKEY_LOCAL_MACHINE that the registry tests work in.
 constexpr char kTestKey[] = "SOFTWARE\\KtzHostwinTest";

@@ -2,7 +2,7 @@
 // the devices, a start with every argument named, and waits on events.
 #pragma once
 
-#include <hostwin.h>
+#include <windows.h>
 
 #include <ktz3649_driver.h>
 
@@ -10,6 +10,7 @@
 
 #include "lab_fixture.h"
 #include "record.h"
+#include "target.h"
 
 namespace ktztest {
 
@@ -87,6 +88,9 @@ protected:
         }
         return false;
     }
+
+    // The lock count of a global memory block.
+    static DWORD LockCount(HGLOBAL block) { return GlobalFlags(block) & GMEM_LOCKCOUNT; }
 
     // The words of the last start's buffer.
     std::vector<WORD> Words(DWORD count) {
