@@ -131,8 +131,8 @@ TEST_F(LifetimeTest, LastCloseRacesOperationsOnOtherThreads) {
 TEST_F(LifetimeTest, EndsOfAnOutputRacingEachOther) {
     const struct {
         const char *name;
-        DWORD (*first)(KTZHANDLE);
-        DWORD (*second)(KTZHANDLE);
+        DWORD(WINAPI *first)(KTZHANDLE);
+        DWORD(WINAPI *second)(KTZHANDLE);
     } cases[] = {
         {"stop and terminate", FAOStop, FAOTerminate},
         {"terminate twice", FAOTerminate, FAOTerminate},
@@ -145,7 +145,7 @@ TEST_F(LifetimeTest, EndsOfAnOutputRacingEachOther) {
             ASSERT_EQ(FAODmaExStart(handle_, 1, 10000, 0, 1, 0, samples_.data(), 4096, 0), 0u);
             KtzSimTraceClear();
             std::atomic<bool> go{false};
-            auto end = [&](DWORD (*call)(KTZHANDLE)) {
+            auto end = [&](DWORD(WINAPI * call)(KTZHANDLE)) {
                 return std::thread([&, call] {
                     while (!go) std::this_thread::yield();
                     EXPECT_EQ(call(handle_), 0u);

@@ -19,6 +19,7 @@
 
 #include "lab_fixture.h"
 #include "leak_checks.h"
+#include "target.h"
 
 namespace ktztest {
 namespace {
@@ -410,6 +411,11 @@ TEST_F(RequestFailureSweep, EveryRequestOfEveryOperation) {
             bool inRun = i > 0 && i + 1 < clean.size() && clean[i] == clean[i - 1] &&
                          clean[i] == clean[i + 1];
             if (inRun) continue;
+            if (i < clean.size() && clean[i].kind == KTZSIM_TRACE_OPEN && OnWine()) {
+                WineDeparts("Wine 8 opens a device file without waiting for the driver's "
+                            "answer to IRP_MJ_CREATE: a driver cannot refuse an open");
+                continue;
+            }
             SCOPED_TRACE("request " + std::to_string(n));
             DWORD expected = 0;
             if (i < clean.size()) {
