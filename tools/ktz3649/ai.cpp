@@ -1,23 +1,16 @@
 // Polled analog input: one channel (AIConfig, AIVoltageIn) or a run of
-// channels (MAIConfig, MAIVoltageIn), in volts, from the lab's signals.
+// channels (MAIConfig, MAIVoltageIn), in volts; on the lab, from its signals.
 #include <algorithm>
 #include <cstdio>
 
 #include "commands.h"
+#include "lab.h"
 
 namespace panel {
-namespace {
-
-// Trigger pulses for externally triggered reads: one every 5 us of lab time.
-constexpr unsigned kTriggerPeriodNs = 5000;
-
-}  // namespace
 
 int RunAiRead(Session &session, const AiReadOptions &options, std::vector<float> *volts) {
-    if (!ApplySignals(session, options.signals)) return 1;
-    if (options.trigger &&
-        KtzSimSetExternalTrigger(session.card, kTriggerPeriodNs, KTZSIM_ENDLESS) != 0)
-        return Fail("the lab refused the trigger pulses");
+    if (!lab::ApplySignals(session, options.signals)) return 1;
+    if (options.trigger && !lab::PulseTrigger(session)) return 1;
     if (!Check("AIConfig", AIConfig(session.handle, options.channel, options.gain))) return 1;
     const std::string range = GainRangeName(session, options.gain);
     std::vector<float> read;
@@ -39,7 +32,7 @@ int RunAiRead(Session &session, const AiReadOptions &options, std::vector<float>
 }
 
 int RunAiScan(Session &session, const AiScanOptions &options, std::vector<float> *volts) {
-    if (!ApplySignals(session, options.signals)) return 1;
+    if (!lab::ApplySignals(session, options.signals)) return 1;
     WORD mask = 0;
     if (!ChanConfig(session, options.differential.has_value(), options.differential.value_or(0),
                     &mask))
@@ -78,8 +71,9 @@ void AddAiCommands(CLI::App &app) {
         ->capture_default_str();
     single->add_flag_function(
         "--external", [read](int64_t) { read->trigger = 1; },
-        "Externally triggered conversions (the lab pulses the trigger line every 5 us)");
-    AddSignalOption(*single, read->signals);
+        "Externally triggered conversions: each one starts at a pulse of the trigger "
+        "input (the lab pulses it every 5 us)");
+    lab::AddSignalOption(*single, read->signals);
 
     auto scan = std::make_shared<AiScanOptions>();
     auto *multi =
@@ -92,7 +86,7 @@ void AddAiCommands(CLI::App &app) {
     multi->add_option("--differential", scan->differential,
                       "Write ChanConfig first (DriverProc 108, property 0x1000): bit n makes "
                       "input n differential with its pair, e.g. 0x3");
-    AddSignalOption(*multi, scan->signals);
+    lab::AddSignalOption(*multi, scan->signals);
 }
 
 }  // namespace panel

@@ -1,9 +1,11 @@
 // Analog output: the channel's range (AOConfig), a voltage (AOScale,
-// AOVoltageOut) or a code (AOBinaryOut), and what the lab's outputs drive.
+// AOVoltageOut) or a code (AOBinaryOut), and the ranges of the outputs
+// with, on the lab, what they drive.
 #include <cstdio>
 #include <cstdlib>
 
 #include "commands.h"
+#include "lab.h"
 
 namespace panel {
 namespace {
@@ -27,11 +29,11 @@ void ShowOutputs(const Session &session) {
     for (WORD channel = 0; channel < 2; ++channel) {
         KtzOutputRange range{};
         range.channel = channel;
-        double volts = 0;
-        if (ReadProperty(session, KTZ_PROP_AO_CHANNEL_RANGE, &range, "DriverProc 109") &&
-            KtzSimGetAnalogOutput(session.card, channel, &volts) == 0)
-            std::printf("AO channel %u (%g to %g V): the lab's output drives %.4f V\n", channel,
-                        range.minimum, range.maximum, volts);
+        if (!ReadProperty(session, KTZ_PROP_AO_CHANNEL_RANGE, &range, "DriverProc 109")) continue;
+        std::printf("AO channel %u (%g to %g V)", channel, range.minimum, range.maximum);
+        if (auto volts = lab::AnalogOutput(session, channel))
+            std::printf(": the lab's output drives %.4f V", *volts);
+        std::printf("\n");
     }
 }
 
@@ -71,8 +73,6 @@ int RunAo(Session &session, const AoOptions &options, AoResult *result) {
         std::printf("AO channel %u: wrote code %u\n", options.channel, r.code);
     }
     ShowOutputs(session);
-    if (KtzSimGetAnalogOutput(session.card, options.channel, &r.labVolts) != 0)
-        return Fail("the lab has no output %u", options.channel);
     if (result) *result = r;
     return 0;
 }
@@ -80,8 +80,8 @@ int RunAo(Session &session, const AoOptions &options, AoResult *result) {
 void AddAoCommand(CLI::App &app) {
     auto options = std::make_shared<AoOptions>();
     auto *ao = AddCommand(app, "ao",
-                          "Analog output: write volts or a code and show what the lab's "
-                          "outputs drive",
+                          "Analog output: write volts or a code and show the outputs (on the "
+                          "lab, what they drive)",
                           [options](Session &session) { return RunAo(session, *options); });
     ao->add_option("--channel,-c", options->channel, "Output channel, 0 or 1")
         ->capture_default_str();

@@ -4,16 +4,11 @@
 // agreed) and, for the demo, what it measured.
 #pragma once
 
-#include <ktz3649sim.h>
-
 #include <optional>
 
 #include "panel.h"
 
 namespace panel {
-
-// ---- lab setup (lab.cpp)
-void AddSetupCommand(CLI::App &app);
 
 // ---- device info and features (info.cpp)
 int RunInfo(Session &session);
@@ -54,7 +49,6 @@ struct AoOptions {
 };
 struct AoResult {
     WORD code = 0;
-    double labVolts = 0;  // what the lab's output drives
 };
 int RunAo(Session &session, const AoOptions &options, AoResult *result = nullptr);
 // AOConfig from a "MIN:MAX" range text; false (printed) on failure.
@@ -83,7 +77,7 @@ struct DioWriteOptions {
     unsigned value = 0;
     unsigned mask = 0xFFFF;
 };
-int RunDioShow(Session &session, const DioLab &lab);
+int RunDioShow(Session &session, const DioLab &wiring);
 int RunDioRead(Session &session, const DioReadOptions &options, DWORD *value = nullptr);
 int RunDioWrite(Session &session, const DioWriteOptions &options);
 void AddDioCommands(CLI::App &app);
@@ -103,8 +97,7 @@ struct CounterPulseOptions {
     float period = 0.001f;  // seconds
     WORD gate = 0;
 };
-int RunCounterPulse(Session &session, const CounterPulseOptions &options,
-                    KtzSimCounterOutput *output = nullptr);
+int RunCounterPulse(Session &session, const CounterPulseOptions &options);
 int RunPulseWidth(Session &session, double highUs, double lowUs, float *first = nullptr,
                   float *second = nullptr);
 int RunCounterReset(Session &session, WORD counter);
@@ -149,7 +142,7 @@ struct WaveResult {
 int RunWave(Session &session, const WaveOptions &options, WaveResult *result = nullptr);
 void AddWaveCommand(CLI::App &app);
 
-// ---- the tour (demo.cpp)
+// ---- the tour (demo.cpp, in the panels that have the lab)
 int RunDemo(Session &session, const std::string &folder);
 void AddDemoCommand(CLI::App &app);
 

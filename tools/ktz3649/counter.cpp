@@ -1,11 +1,12 @@
-// Counters: event counting, frequency, square-wave output and pulse width,
-// with the lab driving the counters' inputs and showing their outputs.
+// Counters: event counting, frequency, square-wave output and pulse width;
+// on the lab, it drives the counters' inputs and shows their outputs.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <thread>
 
 #include "commands.h"
+#include "lab.h"
 
 namespace panel {
 namespace {
@@ -13,8 +14,6 @@ namespace {
 constexpr WORD kFrequencyCounter = 2;
 // A measurement thread's result is waited for this long at most (real time).
 constexpr auto kMeasurementLimit = std::chrono::seconds(60);
-// The lab's default cost of one request, restored after a frequency measurement.
-constexpr unsigned kRequestCostNs = 1000;
 
 // The gate of a frequency measurement: 60000 ticks of the FreqArea clock.
 double GateNs(DWORD area) {
@@ -57,13 +56,10 @@ int RunCounterEvents(Session &session, const CounterEventOptions &options, DWORD
     if (!Check("CounterEventStart",
                CounterEventStart(session.handle, options.counter, options.gate)))
         return 1;
-    if (options.hertz > 0 && KtzSimSetCounterRate(session.card, options.counter, options.hertz))
-        return Fail("the lab refused the rate %g Hz", options.hertz);
+    if (!lab::StartEvents(session, options.counter, options.hertz)) return 1;
     DWORD total = 0;
     for (unsigned i = 0; i < options.reads; ++i) {
-        if (options.pulses &&
-            KtzSimInjectCounterPulses(session.card, options.counter, options.pulses) != 0)
-            return Fail("the lab refused the pulses");
+        if (!lab::InjectEvents(session, options.counter, options.pulses)) return 1;
         WORD overflow = 0;
         if (!Check("CounterEventRead",
                    CounterEventRead(session.handle, options.counter, &overflow, &total)))
@@ -78,13 +74,7 @@ int RunCounterEvents(Session &session, const CounterEventOptions &options, DWORD
 int RunCounterFreq(Session &session, double hertz, float *frequency) {
     DWORD area = 1;
     ReadSetting(session, "FreqArea", &area);
-    if (KtzSimSetCounterRate(session.card, kFrequencyCounter, hertz) != 0)
-        return Fail("the lab refused the rate %g Hz", hertz);
-    // The start's writes take no lab time, so that the gate opens after
-    // counter 2 is connected; the thread's polls pass the gate in about
-    // 2000 reads.
-    KtzSimSetRequestCost(0);
-    KtzSimSetCounterPollCost(session.card, static_cast<unsigned long long>(GateNs(area) / 2000));
+    if (!lab::FrequencyInput(session, hertz, GateNs(area))) return 1;
     FLOAT measured = NAN;
     bool ok =
         Check("CounterFreqStart", CounterFreqStart(session.handle, kFrequencyCounter, 0, 0)) &&
@@ -93,53 +83,39 @@ int RunCounterFreq(Session &session, double hertz, float *frequency) {
             *done = !std::isnan(measured);
             return rc;
         });
-    KtzSimSetRequestCost(kRequestCostNs);
-    KtzSimSetCounterPollCost(session.card, 0);
+    lab::EndMeasurement(session);
     if (!ok) return 1;
-    std::printf("counter %u: %.0f Hz (the lab's input: %g Hz; FreqArea %u: %s)\n",
-                kFrequencyCounter, measured, hertz, static_cast<unsigned>(area),
-                FreqAreaText(area));
+    std::printf("counter %u: %.0f Hz (FreqArea %u: %s%s)\n", kFrequencyCounter, measured,
+                static_cast<unsigned>(area), FreqAreaText(area),
+                lab::FrequencyNote(hertz).c_str());
     if (frequency) *frequency = measured;
     return 0;
 }
 
-int RunCounterPulse(Session &session, const CounterPulseOptions &options,
-                    KtzSimCounterOutput *output) {
+int RunCounterPulse(Session &session, const CounterPulseOptions &options) {
     if (!Check("CounterPulseStart",
                CounterPulseStart(session.handle, options.counter, options.period, 0, options.gate)))
         return 1;
-    KtzSimCounterOutput out{};
-    if (KtzSimGetCounterOutput(session.card, options.counter, &out) != 0)
-        return Fail("the lab has no counter %u", options.counter);
-    std::printf(
-        "counter %u: square wave of %g s asked; the lab's output: mode %u, period %.0f ns, "
-        "high %.0f ns\n",
-        options.counter, options.period, out.mode, out.periodNs, out.highNs);
-    if (output) *output = out;
+    std::printf("counter %u: square wave of %g s asked%s\n", options.counter, options.period,
+                lab::CounterOutputNote(session, options.counter).c_str());
     return 0;
 }
 
 int RunPulseWidth(Session &session, double highUs, double lowUs, float *first, float *second) {
     DWORD area = 0;
     ReadSetting(session, "PWMArea", &area);
-    const auto highNs = static_cast<unsigned long long>(highUs * 1000.0);
-    const auto lowNs = static_cast<unsigned long long>(lowUs * 1000.0);
-    if (KtzSimSetCounterPulseTrain(session.card, kFrequencyCounter, highNs, lowNs) != 0)
-        return Fail("the lab refused the pulse train");
-    // The thread's polls pass each phase in a few hundred reads.
-    KtzSimSetCounterPollCost(session.card, (highNs + lowNs) / 400);
+    if (!lab::PulseTrainInput(session, highUs, lowUs)) return 1;
     FLOAT firstTime = NAN, secondTime = NAN;
     bool ok = PollMeasurement("PWMStartRead", [&](bool *done) {
         DWORD rc = PWMStartRead(session.handle, 0, &firstTime, &secondTime);
         *done = !std::isnan(firstTime) && !std::isnan(secondTime);
         return rc;
     });
-    KtzSimSetCounterPollCost(session.card, 0);
+    lab::EndMeasurement(session);
     if (!ok) return 1;
-    std::printf(
-        "pulse width: first phase %g us, second phase %g us (the lab's train: high %g us, "
-        "low %g us; PWMArea %u: %s)\n",
-        firstTime, secondTime, highUs, lowUs, static_cast<unsigned>(area), PwmAreaText(area));
+    std::printf("pulse width: first phase %g us, second phase %g us (PWMArea %u: %s%s)\n",
+                firstTime, secondTime, static_cast<unsigned>(area), PwmAreaText(area),
+                lab::PulseTrainNote(highUs, lowUs).c_str());
     if (first) *first = firstTime;
     if (second) *second = secondTime;
     return 0;
@@ -147,10 +123,7 @@ int RunPulseWidth(Session &session, double highUs, double lowUs, float *first, f
 
 int RunCounterReset(Session &session, WORD counter) {
     if (!Check("CounterReset", CounterReset(session.handle, counter))) return 1;
-    KtzSimCounterOutput out{};
-    KtzSimGetCounterOutput(session.card, counter, &out);
-    std::printf("counter %u reset: the lab's output: mode %u, level %u\n", counter, out.mode,
-                out.level);
+    std::printf("counter %u reset%s\n", counter, lab::CounterOutputNote(session, counter).c_str());
     return 0;
 }
 
@@ -166,23 +139,17 @@ void AddCounterCommands(CLI::App &app) {
         [events](Session &session) { return RunCounterEvents(session, *events); });
     eventCommand->add_option("--counter,-c", events->counter, "Counter")->capture_default_str();
     eventCommand->add_option("--gate", events->gate, gateHelp)->capture_default_str();
-    eventCommand
-        ->add_option("--pulses", events->pulses,
-                     "Pulses the lab injects before each read (a read sees a wrap of the "
-                     "counter only up to 65535 events after the last one)")
-        ->capture_default_str();
-    eventCommand->add_option("--rate", events->hertz, "And pulses at this rate (Hz) meanwhile");
+    lab::AddEventOptions(*eventCommand, events->pulses, events->hertz);
     eventCommand->add_option("--reads", events->reads, "Number of reads")
         ->check(CLI::Range(1u, 100000u))
         ->capture_default_str();
 
     auto hertz = std::make_shared<double>(500e3);
-    AddCommand(*counter, "freq",
-               "Measure the frequency at counter 2's input (CounterFreqStart, ...Read)",
-               [hertz](Session &session) { return RunCounterFreq(session, *hertz); })
-        ->add_option("--rate", *hertz, "The lab's signal at counter 2's input, in Hz")
-        ->check(CLI::Range(0.0, 5e8))
-        ->capture_default_str();
+    lab::AddFrequencyOption(
+        *AddCommand(*counter, "freq",
+                    "Measure the frequency at counter 2's input (CounterFreqStart, ...Read)",
+                    [hertz](Session &session) { return RunCounterFreq(session, *hertz); }),
+        *hertz);
 
     auto pulse = std::make_shared<CounterPulseOptions>();
     auto *pulseCommand = AddCommand(
@@ -198,12 +165,7 @@ void AddCounterCommands(CLI::App &app) {
                            [widths](Session &session) {
                                return RunPulseWidth(session, widths->first, widths->second);
                            });
-    pwm->add_option("--high", widths->first, "The lab's high phase, in microseconds")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
-    pwm->add_option("--low", widths->second, "The lab's low phase, in microseconds")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
+    lab::AddPulseTrainOptions(*pwm, widths->first, widths->second);
 
     auto reset = std::make_shared<WORD>(0);
     AddCommand(*counter, "reset", "Stop a counter and its measurements (CounterReset)",

@@ -1,35 +1,20 @@
 // Digital I/O: port directions, reads and writes of bytes, bits and words,
-// and the lines the lab sees.
+// and on the lab the lines at its inputs and its output latches.
 #include <cstdio>
-#include <cstdlib>
 
 #include "commands.h"
+#include "lab.h"
 
 namespace panel {
 namespace {
 
-// "PORT=WORD": the port (0 or 1) and what follows the '='.
-bool PortAssignment(const std::string &text, WORD *port, std::string *rest) {
-    if (text.size() < 3 || (text[0] != '0' && text[0] != '1') || text[1] != '=') return false;
-    *port = static_cast<WORD>(text[0] - '0');
-    *rest = text.substr(2);
-    return true;
-}
-
+// "PORT=in" or "PORT=out" with a port 0 or 1.
 bool ParseDirection(const std::string &text, WORD *port, WORD *direction) {
-    std::string rest;
-    if (!PortAssignment(text, port, &rest) || (rest != "in" && rest != "out")) return false;
+    if (text.size() < 3 || (text[0] != '0' && text[0] != '1') || text[1] != '=') return false;
+    const std::string rest = text.substr(2);
+    *port = static_cast<WORD>(text[0] - '0');
     *direction = rest == "out" ? 1 : 0;
-    return true;
-}
-
-bool ParseLines(const std::string &text, WORD *port, unsigned *lines) {
-    std::string rest;
-    if (!PortAssignment(text, port, &rest) || rest.empty()) return false;
-    char *end = nullptr;
-    unsigned long value = std::strtoul(rest.c_str(), &end, 0);
-    *lines = static_cast<unsigned>(value);
-    return *end == '\0' && value <= 0xFF;
+    return rest == "in" || rest == "out";
 }
 
 std::string CheckDirection(const std::string &text) {
@@ -37,27 +22,14 @@ std::string CheckDirection(const std::string &text) {
     return ParseDirection(text, &port, &direction) ? "" : "expected PORT=in or PORT=out";
 }
 
-std::string CheckLines(const std::string &text) {
-    WORD port;
-    unsigned lines;
-    return ParseLines(text, &port, &lines) ? "" : "expected PORT=VALUE with VALUE 0 to 0xFF";
-}
-
 // Sets the directions in the device record (DioSetPortMode) and the lab's input lines.
-bool ApplyLab(const Session &session, const DioLab &lab) {
-    for (const std::string &text : lab.directions) {
+bool ApplyLab(const Session &session, const DioLab &wiring) {
+    for (const std::string &text : wiring.directions) {
         WORD port = 0, direction = 0;
         ParseDirection(text, &port, &direction);
         if (!Check("DioSetPortMode", DioSetPortMode(session.handle, port, direction))) return false;
     }
-    for (const std::string &text : lab.lines) {
-        WORD port = 0;
-        unsigned lines = 0;
-        ParseLines(text, &port, &lines);
-        if (KtzSimSetDigitalInput(session.card, port, lines) != 0)
-            return Fail("the lab refused lines %s", text.c_str());
-    }
-    return true;
+    return lab::ApplyLines(session, wiring.lines);
 }
 
 // Each port: its direction, what the device reads there and what it drives.
@@ -66,13 +38,14 @@ bool ShowPorts(const Session &session) {
     if (!Check("DioGetConfig", DioGetConfig(session.handle, directions, 2))) return false;
     for (WORD port = 0; port < 2; ++port) {
         WORD value = 0, readBack = 0;
-        unsigned latch = 0;
         if (!Check("DioReadPortByte", DioReadPortByte(session.handle, port, &value)) ||
             !Check("DioGetCurrentDOByte", DioGetCurrentDOByte(session.handle, port, &readBack)))
             return false;
-        KtzSimGetDigitalOutput(session.card, port, &latch);
-        std::printf("port %u: %-6s reads 0x%02X, read back 0x%02X, the lab's output latch 0x%02X\n",
-                    port, directions[port] ? "output" : "input", value, readBack, latch);
+        std::printf("port %u: %-6s reads 0x%02X, read back 0x%02X", port,
+                    directions[port] ? "output" : "input", value, readBack);
+        if (auto latch = lab::DigitalLatch(session, port))
+            std::printf(", the lab's output latch 0x%02X", *latch);
+        std::printf("\n");
     }
     WORD in = 0, inMask = 0, out = 0, outMask = 0;
     if (!Check("DioReadPortWord", DioReadPortWord(session.handle, 0, &inMask, &in)) ||
@@ -83,13 +56,11 @@ bool ShowPorts(const Session &session) {
     return true;
 }
 
-void AddDioLabOptions(CLI::App &command, DioLab &lab) {
-    command.add_option("--dir", lab.directions, "Port direction for this run (DioSetPortMode)")
+void AddDioLabOptions(CLI::App &command, DioLab &wiring) {
+    command.add_option("--dir", wiring.directions, "Port direction for this run (DioSetPortMode)")
         ->type_name("PORT=in|out")
         ->check(CLI::Validator(CheckDirection, ""));
-    command.add_option("--lines", lab.lines, "The lab's lines at a port (what an input reads)")
-        ->type_name("PORT=VALUE")
-        ->check(CLI::Validator(CheckLines, ""));
+    lab::AddLinesOption(command, wiring.lines);
 }
 
 void AddWidthOptions(CLI::App &command, DioWidth &width, WORD &bit) {
@@ -110,8 +81,8 @@ void AddWidthOptions(CLI::App &command, DioWidth &width, WORD &bit) {
 
 }  // namespace
 
-int RunDioShow(Session &session, const DioLab &lab) {
-    return ApplyLab(session, lab) && ShowPorts(session) ? 0 : 1;
+int RunDioShow(Session &session, const DioLab &wiring) {
+    return ApplyLab(session, wiring) && ShowPorts(session) ? 0 : 1;
 }
 
 int RunDioRead(Session &session, const DioReadOptions &options, DWORD *value) {

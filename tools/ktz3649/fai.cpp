@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "lab.h"
 
 namespace panel {
 namespace {
@@ -37,7 +38,7 @@ bool AwaitEnd(Session &session, DWORD samples, double labSeconds) {
 }  // namespace
 
 int RunFai(Session &session, const FaiOptions &options, FaiResult *result) {
-    if (!ApplySignals(session, options.signals)) return 1;
+    if (!lab::ApplySignals(session, options.signals)) return 1;
     WORD mask = 0;
     if (!ChanConfig(session, options.differential.has_value(), options.differential.value_or(0),
                     &mask))
@@ -81,7 +82,7 @@ int RunFai(Session &session, const FaiOptions &options, FaiResult *result) {
     }
     std::printf(
         "acquired %u samples: %u scans of %u entries at %u samples/s (pacer divisor %u), "
-        "%g s of lab time\n",
+        "%g s\n",
         static_cast<unsigned>(samples), static_cast<unsigned>(options.scans), options.entries,
         static_cast<unsigned>(options.rate), static_cast<unsigned>(divisor), samples * period);
     for (WORD e = 0; e < options.entries; ++e) {
@@ -121,7 +122,7 @@ void AddFaiCommand(CLI::App &app) {
     AddPlotOptions(*fai, options->csv, options->svg,
                    "Write the samples in volts as CSV, a row per scan",
                    "Draw the samples as SVG, a curve per scan entry");
-    AddSignalOption(*fai, options->signals);
+    lab::AddSignalOption(*fai, options->signals);
 }
 
 }  // namespace panel

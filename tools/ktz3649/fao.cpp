@@ -1,12 +1,13 @@
 // Waveform output: a sine, square or triangle table scaled with FAOScale,
 // played by DMA (FAODmaExStart) with its progress from CheckEvent and
-// FAOCheckEx, and what the lab's outputs played, shown or written as CSV
-// and SVG.
+// FAOCheckEx, and what the lab's outputs played (without the lab, the
+// table), shown or written as CSV and SVG.
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 
 #include "commands.h"
+#include "lab.h"
 
 namespace panel {
 namespace {
@@ -30,8 +31,9 @@ std::vector<WORD> Channels(const std::string &channel) {
 }
 
 // Waits until the card has played every sample, drawing the progress; the
-// output is terminated in any case, which frees the DMA buffer.
-bool AwaitPlayed(Session &session, DWORD samples, double labSeconds) {
+// output is terminated in any case, which frees the DMA buffer. *reported
+// is the count of played samples at the last look.
+bool AwaitPlayed(Session &session, DWORD samples, double labSeconds, uint64_t *reported) {
     bool played = AwaitRun(
         session, "playing", samples, labSeconds / session.lab.timeFactor,
         [&](WORD event, uint64_t *done) {
@@ -40,7 +42,7 @@ bool AwaitPlayed(Session &session, DWORD samples, double labSeconds) {
             if (!Check("FAOCheckEx",
                        FAOCheckEx(session.handle, &stopped, &status1, &status3, &count, &status2)))
                 return Step::Failed;
-            *done = count;
+            *done = *reported = count;
             // The end comes with the output-ended event once the FIFO has
             // drained; the status tells it too, should CheckEvent have
             // terminated the output when the FIFO was empty already.
@@ -82,7 +84,7 @@ int RunWave(Session &session, const WaveOptions &options, WaveResult *result) {
         r.table.push_back(std::move(table));
     }
 
-    KtzSimClearOutputRecord(session.card);
+    lab::ClearOutputRecord(session);
     if (!Check("EnableEvent", EnableEvent(session.handle, kOutputEnded, 1, 0))) return 1;
     if (!Check("FAODmaExStart",
                FAODmaExStart(session.handle, 0, options.rate, channels[0],
@@ -90,25 +92,25 @@ int RunWave(Session &session, const WaveOptions &options, WaveResult *result) {
         FAOTerminate(session.handle);  // frees the DMA buffer a refused start may hold
         return 1;
     }
-    if (!AwaitPlayed(session, total, total * tick)) return 1;
+    uint64_t reported = 0;
+    if (!AwaitPlayed(session, total, total * tick, &reported)) return 1;
 
-    KtzSimOutputState state{};
-    KtzSimGetOutputState(session.card, &state);
-    r.count = state.played;
-    bool complete = r.count == total;
+    // The lab counts every sample played; the card reports those played
+    // until the last one entered its FIFO.
+    const auto counted = lab::PlayedSamples(session);
+    r.count = counted.value_or(reported);
+    bool complete = !counted || r.count == total;
     std::printf(
         "played %u samples of a %s table (amplitude %g V, offset %g V, %g Hz) at %u "
-        "samples/s (pacer divisor %u), %g s of lab time\n",
+        "samples/s (pacer divisor %u), %g s\n",
         static_cast<unsigned>(total), options.shape.c_str(), options.amplitude, options.offset,
         options.hertz, static_cast<unsigned>(options.rate), static_cast<unsigned>(divisor),
         total * tick);
-    for (size_t c = 0; c < channels.size(); ++c) {
-        std::vector<double> volts(perChannel);
-        size_t copied = 0;
-        if (KtzSimGetOutputRecord(session.card, channels[c], volts.data(), volts.size(), &copied,
-                                  nullptr) != 0)
-            return Fail("the lab has no output record of channel %u", channels[c]);
-        volts.resize(copied);
+    for (size_t c = 0; c < channels.size() && lab::Present(); ++c) {
+        const auto record = lab::OutputRecord(session, channels[c], perChannel);
+        if (!record) return Fail("the lab has no output record of channel %u", channels[c]);
+        const std::vector<double> &volts = *record;
+        const size_t copied = volts.size();
         Trace played{r.table[c].name, {}, volts};
         for (size_t i = 0; i < copied; ++i) {
             played.seconds.push_back(r.table[c].seconds[i]);
@@ -124,10 +126,13 @@ int RunWave(Session &session, const WaveOptions &options, WaveResult *result) {
                             static_cast<unsigned>(perChannel));
         r.played.push_back(std::move(played));
     }
-    std::printf("  largest difference from the table: %.4f V\n", r.worstError);
+    if (!r.played.empty())
+        std::printf("  largest difference from the table: %.4f V\n", r.worstError);
     const std::string title = Text("Waveform output, device %u, %u samples/s", session.lab.device,
                                    static_cast<unsigned>(options.rate));
-    if (!WritePlots(options.csv, options.svg, title, r.played)) return 1;
+    // What the lab's outputs played, or without the lab the table.
+    if (!WritePlots(options.csv, options.svg, title, r.played.empty() ? r.table : r.played))
+        return 1;
     if (!complete)
         Fail("the card played %llu of %u samples", r.count, static_cast<unsigned>(total));
     if (result) *result = std::move(r);
@@ -138,7 +143,8 @@ void AddWaveCommand(CLI::App &app) {
     auto options = std::make_shared<WaveOptions>();
     auto *wave = AddCommand(app, "wave",
                             "Waveform output: a table scaled with FAOScale and played by DMA, "
-                            "with a progress bar; what the lab's output played as CSV and SVG",
+                            "with a progress bar; as CSV and SVG, what the outputs played (on "
+                            "the lab) or the table",
                             [options](Session &session) { return RunWave(session, *options); });
     wave->add_option("--shape", options->shape, "Shape of the table")
         ->check(CLI::IsMember({"sine", "square", "triangle"}))
@@ -159,8 +165,9 @@ void AddWaveCommand(CLI::App &app) {
         ->capture_default_str();
     AddRangeOption(*wave, options->range, "of the channels");
     AddPlotOptions(*wave, options->csv, options->svg,
-                   "Write what the outputs played as CSV, a row per sample",
-                   "Draw what the outputs played as SVG, a curve per channel");
+                   "Write what the outputs played (without the lab: the table) as CSV, a "
+                   "row per sample",
+                   "Draw it as SVG, a curve per channel");
 }
 
 }  // namespace panel

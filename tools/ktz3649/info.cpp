@@ -174,7 +174,7 @@ std::string GainRangeName(const Session &session, WORD gain) {
 }
 
 int RunInfo(Session &session) {
-    std::printf("Device info: %s\n\n", DescribeLab(session).c_str());
+    std::printf("Device info: %s\n\n", DescribeDevice(session).c_str());
     ShowSettings(session);
     std::printf("\n");
     bool ok = ShowProperties(session);

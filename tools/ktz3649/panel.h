@@ -1,7 +1,7 @@
 // The ktz3649 test panel: what its subcommands share. Every subcommand
 // reaches the library through its exported functions or DriverProc, as an
-// application does; the virtual lab (ktz3649sim.h) supplies the signals
-// and shows what the card puts out.
+// application does; where the panel has the virtual lab (lab.h), the lab
+// supplies the signals and shows what the card puts out.
 #pragma once
 
 #include <ktz3649.h>
@@ -17,7 +17,8 @@ namespace panel {
 
 // ---- the lab and the open device -------------------------------------------
 
-// The global options: which machine the panel works on.
+// The global options: which device the panel works on and, with the lab,
+// the machine it sets up.
 struct LabOptions {
     unsigned device = 0;                   // device number
     unsigned boardId = KTZ_BOARD_PCI3649;  // card kind when the panel sets up the lab
@@ -33,27 +34,21 @@ struct LabOptions {
 // The device a subcommand works on, open, and the lab's card behind it.
 struct Session {
     LabOptions lab;
-    int card = -1;
-    unsigned boardId = 0;  // the card's board ID as the lab reports it
+    int card = -1;         // the lab's card, -1 without the lab
+    unsigned boardId = 0;  // the device's board ID (property 0x0001)
     KTZHANDLE handle = 0;
     bool Pci3649L() const { return boardId == KTZ_BOARD_PCI3649L; }
 };
 
-// Sets up a new machine: an empty registry (and registry file), one card
-// as the options say, the device installed on it. With `add`, the machine
-// is kept and the card (unless one sits at that bus and slot) and the
-// device are added to it. False (printed) on failure.
-bool SetUpLab(const LabOptions &options, bool add);
-
-// Boots the simulated host, takes the machine the registry holds if it
-// serves the device (unless --fresh), sets one up otherwise, sets the time
-// factor and opens the device. Prints why on failure.
+// Prepares the lab where there is one (lab::Prepare), opens the device and
+// reads its board ID. Prints why on failure.
 bool OpenSession(const LabOptions &options, Session &session);
 // Closes the device; false (with the result printed) if that fails.
 bool CloseSession(Session &session);
 
-// The session on the lab: "device 0, a PCI-3649 on bus 0, slot 13 (lab card 0)".
-std::string DescribeLab(const Session &session);
+// The session's device: "device 0, a PCI-3649", and on the lab " on bus 0,
+// slot 13 (lab card 0)".
+std::string DescribeDevice(const Session &session);
 const char *BoardName(unsigned boardId);
 
 // ---- result codes -----------------------------------------------------------
@@ -64,7 +59,7 @@ const char *BoardName(unsigned boardId);
 std::string Describe(DWORD result);
 
 // printf into a string.
-std::string Text(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string Text(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 // Reports a library call: with --verbose every one, else only failures
 // ("AIConfig: 0x1007 (device 0: invalid channel)", on stderr). True for success.
@@ -79,7 +74,7 @@ struct Failure {
 };
 // Prints a failure of the panel's own (a file it cannot write, a value
 // that is not what the lab says it should be) on stderr.
-Failure Fail(const char *format, ...) __attribute__((format(printf, 1, 2)));
+Failure Fail(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 // ---- device properties through DriverProc ----------------------------------
 
@@ -94,17 +89,7 @@ bool ReadProperty(const Session &session, WORD property, T *value, const char *w
     return Check(what, GetProperty(session, property, value, &length));
 }
 
-// ---- lab signals -------------------------------------------------------------
-
-// An input signal of the lab as the command line gives it:
-//   CH=dc:VOLTS | CH=sine:AMP:HZ[:OFFSET] | CH=square:AMP:HZ[:OFFSET] |
-//   CH=noise:AMP[:SEED[:OFFSET]]
-// Returns "" when `text` is one, else what is wrong with it.
-std::string CheckSignal(const std::string &text);
-// Adds the repeatable --signal option to a command.
-void AddSignalOption(CLI::App &command, std::vector<std::string> &signals);
-// Sets each signal at the session's card; false (printed) on failure.
-bool ApplySignals(const Session &session, const std::vector<std::string> &signals);
+// ---- inputs ------------------------------------------------------------------
 
 // The input channels that a run of `entries` scan entries from `start`
 // covers with the differential mask `chanConfig`, as the card scans them:
