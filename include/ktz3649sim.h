@@ -219,6 +219,14 @@ KTZSIM_API void KtzSimPoke(int card, unsigned offset, unsigned width, unsigned v
 #define KTZSIM_SIGNAL_SINE 1   /* offset + amplitude * sin(2 pi frequency t) */
 #define KTZSIM_SIGNAL_SQUARE 2 /* offset + amplitude in the first half period, - in the second */
 #define KTZSIM_SIGNAL_NOISE 3  /* offset + amplitude * uniform(-1, 1), from seed and time */
+/*
+ * offset + amplitude * (2 (t mod T) / T - 1) with T = 1 / frequency: a ramp
+ * from -amplitude to +amplitude that starts again each period. Counting on
+ * whole nanoseconds, so that a period of 4096 sample periods in the 10 V
+ * bipolar range (amplitude 10) steps exactly one code per sample: a
+ * counter whose samples show where one is missing or repeated.
+ */
+#define KTZSIM_SIGNAL_SAWTOOTH 4
 
 typedef struct KtzSimSignal {
     unsigned kind;    /* KTZSIM_SIGNAL_* */

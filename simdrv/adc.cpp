@@ -50,6 +50,13 @@ double AdcBlock::InputVoltage(int channel, uint64_t t) const {
         return s.offset + (cycles - std::floor(cycles) < 0.5 ? s.amplitude : -s.amplitude);
     }
     case KTZSIM_SIGNAL_NOISE: return s.offset + s.amplitude * NoiseAt(s.seed, t);
+    case KTZSIM_SIGNAL_SAWTOOTH: {
+        if (!(s.frequency > 0)) return s.offset - s.amplitude;
+        // The phase from whole nanoseconds, exact where the period is.
+        double period = 1e9 / s.frequency;
+        double phase = std::fmod(static_cast<double>(t), period) / period;
+        return s.offset + s.amplitude * (2.0 * phase - 1.0);
+    }
     default: return s.offset;
     }
 }

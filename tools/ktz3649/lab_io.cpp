@@ -44,7 +44,7 @@ std::vector<std::string> Split(const std::string &text, char separator) {
 
 // "" and the signal, or what is wrong with the text:
 //   CH=dc:VOLTS | CH=sine:AMP:HZ[:OFFSET] | CH=square:AMP:HZ[:OFFSET] |
-//   CH=noise:AMP[:SEED[:OFFSET]]
+//   CH=sawtooth:AMP:HZ[:OFFSET] | CH=noise:AMP[:SEED[:OFFSET]]
 std::string Parse(const std::string &text, ParsedSignal *parsed) {
     const auto equals = text.find('=');
     double channel = 0;
@@ -66,8 +66,11 @@ std::string Parse(const std::string &text, ParsedSignal *parsed) {
     if (kind == "dc" && count == 1) {
         s.kind = KTZSIM_SIGNAL_DC;
         s.offset = values[0];
-    } else if ((kind == "sine" || kind == "square") && (count == 2 || count == 3)) {
-        s.kind = kind == "sine" ? KTZSIM_SIGNAL_SINE : KTZSIM_SIGNAL_SQUARE;
+    } else if ((kind == "sine" || kind == "square" || kind == "sawtooth") &&
+               (count == 2 || count == 3)) {
+        s.kind = kind == "sine"     ? KTZSIM_SIGNAL_SINE
+                 : kind == "square" ? KTZSIM_SIGNAL_SQUARE
+                                    : KTZSIM_SIGNAL_SAWTOOTH;
         s.amplitude = values[0];
         s.frequency = values[1];
         s.offset = count == 3 ? values[2] : 0.0;
@@ -81,7 +84,8 @@ std::string Parse(const std::string &text, ParsedSignal *parsed) {
         }
         s.offset = count == 3 ? values[2] : 0.0;
     } else {
-        return "expected dc:VOLTS, sine:AMP:HZ[:OFFSET], square:AMP:HZ[:OFFSET] or "
+        return "expected dc:VOLTS, sine:AMP:HZ[:OFFSET], square:AMP:HZ[:OFFSET], "
+               "sawtooth:AMP:HZ[:OFFSET] or "
                "noise:AMP[:SEED[:OFFSET]] after the '='";
     }
     return "";
@@ -118,6 +122,7 @@ void AddSignalOption(CLI::App &command, std::vector<std::string> &signals) {
         .add_option("--signal", signals,
                     "The lab's signal at an input channel (repeatable): CH=dc:VOLTS, "
                     "CH=sine:AMP:HZ[:OFFSET], CH=square:AMP:HZ[:OFFSET], "
+                    "CH=sawtooth:AMP:HZ[:OFFSET], "
                     "CH=noise:AMP[:SEED[:OFFSET]]; every other input is at 0 V")
         ->type_name("CH=SIGNAL")
         ->check(CLI::Validator(CheckSignal, ""));
