@@ -496,8 +496,10 @@ KTZSIM_API int KtzSimClearOutputRecord(int card);
  *   (2048, half the FIFO, when 0), buffer change (slot 1) when a half of the
  *   buffer is complete, terminated (slot 2) at the end, overrun (slot 3)
  *   when the engine starts rewriting a half of the buffer (mode 3) while
- *   the buffer-change event is still signalled, that is, before the
- *   application took the previous change.
+ *   the buffer-change event is still signalled and was already signalled
+ *   when the last half completed, that is, before the application took
+ *   the change of the half now rewritten (the change of the half just
+ *   completed alone is none: a reader has until the rewrite to wake).
  * - The status record (FAICheck): status word 1 is 0 with no acquisition
  *   (or one stopped before its end), 1 while it waits for its read or for
  *   the trigger (modes 1 and 3), 2 while it samples (mode 0, or after the

@@ -191,6 +191,12 @@ bool AcquisitionBlock::Enabled(int slot) const {
 
 void AcquisitionBlock::Signal(int slot) { SignalEnabledEvent(*owner_->device, slot); }
 
+// A manual-reset event: looking does not take it.
+bool AcquisitionBlock::ChangeSignalled() const {
+    return Enabled(kSlotBufferChange) &&
+           WaitForSingleObject(owner_->device->events[kSlotBufferChange], 0) == WAIT_OBJECT_0;
+}
+
 // One clock tick: the sample of the next scan entry. Before the trigger
 // (modes 1 and 3) the first entry of each scan watches for it; mode 1 keeps
 // no sample before it. Counters run on, without divisions: this is the
@@ -219,10 +225,12 @@ void AcquisitionBlock::Take(Progress &p, const AdcBlock &adc, bool &labTrigger) 
     if (mode == kModeStartOnTrigger && !p.triggered) return;
 
     const DWORD half = s.count / 2;
-    // Starting to rewrite a half that the application has not taken yet.
-    if ((p.position == 0 || p.position == half) && p.stored >= s.count &&
-        Enabled(kSlotBufferChange) &&
-        WaitForSingleObject(owner_->device->events[kSlotBufferChange], 0) == WAIT_OBJECT_0) {
+    // Starting to rewrite a half that the application has not taken: the
+    // change before the last one was still untaken when the last came,
+    // and the application has not woken since. (The change of the half
+    // just completed alone is no overrun: a reader has until the rewrite.)
+    if ((p.position == 0 || p.position == half) && p.stored >= s.count && p.changeNotTaken &&
+        ChangeSignalled()) {
         ++p.overruns;
         Signal(kSlotOverrun);
     }
@@ -240,7 +248,10 @@ void AcquisitionBlock::Take(Progress &p, const AdcBlock &adc, bool &labTrigger) 
         p.toInterrupt = s.interruptEvery;
         Signal(kSlotInterrupt);
     }
-    if (halfDone) Signal(kSlotBufferChange);
+    if (halfDone) {
+        p.changeNotTaken = ChangeSignalled();
+        Signal(kSlotBufferChange);
+    }
     if (mode == kModeAboutTrigger) {
         if (p.position == s.count) p.position = p.published = 0;
         p.ended = p.triggered && --p.postLeft == 0;

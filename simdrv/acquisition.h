@@ -118,6 +118,9 @@ private:
         bool havePrevious = false;
         double previous = 0.0;  // the first entry's last voltage (level trigger)
         unsigned overruns = 0;
+        // The buffer-change event was still signalled when the last half
+        // completed: the application had not taken the change before it.
+        bool changeNotTaken = false;
     };
 
     void Run();
@@ -129,6 +132,7 @@ private:
     uint64_t TicksToNextEvent(const Progress &p) const;
     void Signal(int slot);
     bool Enabled(int slot) const;
+    bool ChangeSignalled() const;
     // Stops a prepared or running acquisition and joins the engine thread.
     void EndRun(std::unique_lock<std::mutex> &lock, bool terminate);
 
