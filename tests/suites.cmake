@@ -5,7 +5,7 @@
 # Wine. KTZ_SUITE_<suite>_HOST lists those that need the host's own
 # controls (hostwin.h) or reach an internal function whose only effect is
 # timing; they run on the host only.
-set(KTZ_SUITES core ai ao dio counter fai events fao properties config sweep)
+set(KTZ_SUITES core ai ao dio counter fai events fao properties config sweep stream)
 
 set(KTZ_SUITE_core core/device_test.cpp core/lifetime_test.cpp core/ports_test.cpp
     core/result_text.c core/result_text_test.cpp)
@@ -26,6 +26,8 @@ set(KTZ_SUITE_config config/service_test.cpp config/settings_test.cpp)
 set(KTZ_SUITE_config_HOST config/service_host_test.cpp)
 # Every operation that sends a request, with each of its requests failing.
 set(KTZ_SUITE_sweep sweep/request_failure_sweep.cpp)
+# A recording without end through the panel's recorder (ktz_stream).
+set(KTZ_SUITE_stream stream/stream_test.cpp)
 
 foreach(suite IN LISTS KTZ_SUITES)
   list(TRANSFORM KTZ_SUITE_${suite} PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "panel.h"
+#include "stream.h"
 
 namespace panel {
 
@@ -113,12 +114,21 @@ struct FaiOptions {
     std::optional<WORD> differential;
     std::vector<std::string> signals;
     std::string csv, svg;
+    // A recording without end into this file instead (CSV for a .csv name,
+    // else the binary format), of `seconds` of acquisition (0: until Ctrl-C).
+    std::string stream;
+    double seconds = 0;
+    DWORD half = 65536;          // samples per half of the buffer
+    unsigned slowReaderMs = 0;   // a pause before each copy of a half
+    WORD clockSource = 0;
 };
 struct FaiResult {
     DWORD samples = 0;
     std::vector<Trace> traces;  // one per scan entry
 };
 int RunFai(Session &session, const FaiOptions &options, FaiResult *result = nullptr);
+// The recording of --stream (fai_stream.cpp); the totals to *totals.
+int RunFaiStream(Session &session, const FaiOptions &options, stream::Totals *totals = nullptr);
 void AddFaiCommand(CLI::App &app);
 
 // ---- waveform output (fao.cpp)

@@ -102,8 +102,11 @@ void AddFaiCommand(CLI::App &app) {
     auto options = std::make_shared<FaiOptions>();
     auto *fai = AddCommand(app, "fai",
                            "Fast acquisition of a scan by DMA, with a progress bar; the samples "
-                           "in volts as CSV and SVG",
-                           [options](Session &session) { return RunFai(session, *options); });
+                           "in volts as CSV and SVG; or, with --stream, a recording without end",
+                           [options](Session &session) {
+                               return options->stream.empty() ? RunFai(session, *options)
+                                                              : RunFaiStream(session, *options);
+                           });
     fai->add_option("--start,-s", options->start, "First channel of the scan")
         ->capture_default_str();
     fai->add_option("--entries,-n", options->entries,
@@ -123,6 +126,27 @@ void AddFaiCommand(CLI::App &app) {
                    "Write the samples in volts as CSV, a row per scan",
                    "Draw the samples as SVG, a curve per scan entry");
     lab::AddSignalOption(*fai, options->signals);
+    fai->add_option("--stream", options->stream,
+                    "Record into FILE while the card fills its buffer cyclically, a half at a "
+                    "time, until --seconds or Ctrl-C: CSV for a .csv name, else the binary "
+                    "format (docs/streaming.md); ends with \"stream: N samples, H halves, "
+                    "K overruns, L lost\" (L halves lost)")
+        ->type_name("FILE");
+    fai->add_option("--seconds", options->seconds,
+                    "With --stream: seconds of acquisition to record (0: until Ctrl-C)")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    fai->add_option("--half", options->half,
+                    "With --stream: samples per half of the buffer, rounded down to whole scans")
+        ->check(CLI::Range(2u, 512000u))
+        ->capture_default_str();
+    fai->add_option("--slow-reader", options->slowReaderMs,
+                    "With --stream: wait MS milliseconds before taking each half, to show an "
+                    "overrun and the gap it leaves")
+        ->type_name("MS");
+    fai->add_option("--clock", options->clockSource,
+                    "Clock source: 0 the pacer, else the external clock")
+        ->capture_default_str();
 }
 
 }  // namespace panel

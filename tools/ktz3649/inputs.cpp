@@ -6,20 +6,25 @@
 
 namespace panel {
 
-std::vector<std::string> ScanLabels(unsigned start, unsigned entries, WORD chanConfig) {
+std::vector<unsigned> ScanChannels(unsigned start, unsigned entries, WORD chanConfig) {
     auto differential = [&](unsigned channel) { return (chanConfig >> channel & 1) != 0; };
-    std::vector<std::string> labels;
+    std::vector<unsigned> channels;
     unsigned channel = start % 16;
     if (channel % 2 == 1 && differential(channel)) --channel;
     // The odd member of a differential pair takes no entry.
-    for (unsigned walked = 0; labels.size() < entries && walked < 32; ++walked, ++channel) {
+    for (unsigned walked = 0; channels.size() < entries && walked < 32; ++walked, ++channel) {
         channel %= 16;
         if (channel % 2 == 1 && differential(channel)) continue;
-        if (channel % 2 == 0 && differential(channel))
-            labels.push_back("ch" + std::to_string(channel) + "-" + std::to_string(channel + 1));
-        else
-            labels.push_back("ch" + std::to_string(channel));
+        channels.push_back(channel);
     }
+    return channels;
+}
+
+std::vector<std::string> ScanLabels(unsigned start, unsigned entries, WORD chanConfig) {
+    std::vector<std::string> labels;
+    for (unsigned channel : ScanChannels(start, entries, chanConfig))
+        labels.push_back("ch" + std::to_string(channel) +
+                         (chanConfig >> channel & 1 ? "-" + std::to_string(channel + 1) : ""));
     return labels;
 }
 

@@ -93,8 +93,10 @@ bool ReadProperty(const Session &session, WORD property, T *value, const char *w
 
 // The input channels that a run of `entries` scan entries from `start`
 // covers with the differential mask `chanConfig`, as the card scans them:
-// "ch3", or "ch2-3" for a differential pair.
+// "ch3", or "ch2-3" for a differential pair; and the channel of each entry
+// (the even one of a pair).
 std::vector<std::string> ScanLabels(unsigned start, unsigned entries, WORD chanConfig);
+std::vector<unsigned> ScanChannels(unsigned start, unsigned entries, WORD chanConfig);
 // One gain code per channel or scan entry: the given ones, the last one
 // repeated (0 when none is given).
 std::vector<WORD> ExpandGains(const std::vector<WORD> &gains, size_t count);
