@@ -167,7 +167,26 @@ def _contiguous(array: np.ndarray, dtype) -> np.ndarray:
     return np.ascontiguousarray(array, dtype=dtype)
 
 
-class Device:
+class Closing:
+    """close() on leaving a `with` block, and when the object is collected."""
+
+    def close(self) -> None:
+        raise NotImplementedError
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        try:
+            self.close()
+        except Exception:
+            pass
+
+
+class Device(Closing):
     """An open device of the library, by its device number.
 
     Use it as a context manager, or call close(); failures raise KtzError.
@@ -209,18 +228,6 @@ class Device:
     def handle(self) -> int:
         """The library's device handle (0 once closed), for driver_proc and C code."""
         return self._handle
-
-    def __enter__(self) -> "Device":
-        return self
-
-    def __exit__(self, *exc) -> None:
-        self.close()
-
-    def __del__(self) -> None:
-        try:
-            self.close()
-        except Exception:
-            pass
 
     def __repr__(self) -> str:
         state = "closed" if self.closed else f"handle 0x{self._handle:X}"

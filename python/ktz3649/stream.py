@@ -15,7 +15,7 @@ from typing import TYPE_CHECKING, NamedTuple, Sequence
 
 import numpy as np
 
-from .device import Event, TriggerMode, _words
+from .device import Closing, Event, TriggerMode, _words
 from .errors import KtzError
 
 if TYPE_CHECKING:
@@ -87,7 +87,7 @@ def _entry_channels(start: int, entries: int, pairs: int) -> list[int]:
     return channels
 
 
-class Stream:
+class Stream(Closing):
     """A running recording of a device (Device.stream). Iterate for Blocks;
     `stats` holds the running totals. stop() ends the acquisition, after
     which the iteration gives what remains and ends; close() (also on
@@ -227,18 +227,21 @@ class Stream:
 
     def _finish(self) -> None:
         """Frees the buffer (the library's record still points at it: the
-        device refuses transfers until its next start) and the events."""
+        device refuses transfers until its next start) and the events. A
+        device closed meanwhile keeps the buffer until its last close, which
+        ends the acquisition."""
         if self._ended:
             return
         self._ended = True
+        if self.device.closed:
+            return
         shared = self.device._shared
         if self._buffer in shared.buffers:
             shared.buffers.remove(self._buffer)
             shared.count = 0
             shared.released = True
             self.device._lib.memory.GlobalFree(self._buffer)
-        if not self.device.closed:
-            self.device.enable_event(Event.BUFFER_CHANGE | Event.OVERRUN, False)
+        self.device.enable_event(Event.BUFFER_CHANGE | Event.OVERRUN, False)
 
     def close(self) -> None:
         """Ends the acquisition at once and frees the buffer; what the
@@ -252,18 +255,6 @@ class Stream:
         finally:
             self._running = False
             self._finish()
-
-    def __enter__(self) -> "Stream":
-        return self
-
-    def __exit__(self, *exc) -> None:
-        self.close()
-
-    def __del__(self) -> None:
-        try:
-            self.close()
-        except Exception:
-            pass
 
 
 # ---- the binary file ---------------------------------------------------------------
@@ -289,7 +280,7 @@ def _header(entries: Sequence[Entry], rate: float, half: int, device: int, flags
     return (head + records).ljust(HEADER_BYTES, b"\0")
 
 
-class StreamWriter:
+class StreamWriter(Closing):
     """Writes the blocks of a Stream (raw words) to a file; close() writes
     the final counts and marks the recording complete."""
 
@@ -323,12 +314,6 @@ class StreamWriter:
             self._file.write(self._header(COMPLETE))
         finally:
             self._file.close()
-
-    def __enter__(self) -> "StreamWriter":
-        return self
-
-    def __exit__(self, *exc) -> None:
-        self.close()
 
 
 @dataclass

@@ -142,12 +142,25 @@ def test_the_count_extends_over_its_wrap(total, count, expected):
     assert extend(total, count) == expected
 
 
-def test_closing_early_stops_and_frees(counting):
-    device = counting(1)
+def leave_by_break(device):
     stream = open_stream(device, 1, 64)
     lab.pulse_external_clock(64)
-    next(stream)
-    del stream  # as after a break out of the loop
-    assert lab.acquisition().state == 4 and not device._shared.buffers
+    for _ in stream:
+        break
+    # collected on return, as a loop's own stream after a break
+
+
+def leave_by_interrupt(device):
+    with pytest.raises(KeyboardInterrupt), open_stream(device, 1, 64) as stream:
+        lab.pulse_external_clock(64)
+        next(stream)
+        raise KeyboardInterrupt
+
+
+@pytest.mark.parametrize("leave", [leave_by_break, leave_by_interrupt])
+def test_leaving_early_stops_and_frees(counting, leave):
+    device = counting(1)
+    leave(device)
+    assert lab.acquisition().state == 4 and not device._shared.buffers  # stopped, freed
     device.fai_start(64, 10_000)  # the device goes on
     assert device.fai_transfer(0, 64).size == 64
