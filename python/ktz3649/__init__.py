@@ -13,7 +13,11 @@ from ._library import LibraryNotFound
 from .device import (BOTH, INFINITE, Device, Event, FaiStatus, FaoStatus, Features, GainRange,
                      TriggerMode)
 from .errors import ERRORS, KtzError, result_text
+from .stream import (Block, Recording, Stream, StreamFileError, StreamStats, StreamWriter,
+                     read_stream)
 
-__all__ = ["BOTH", "ERRORS", "INFINITE", "Device", "Event", "FaiStatus", "FaoStatus",
-           "Features", "GainRange", "KtzError", "LibraryNotFound", "TriggerMode", "result_text"]
+__all__ = ["BOTH", "ERRORS", "INFINITE", "Block", "Device", "Event", "FaiStatus", "FaoStatus",
+           "Features", "GainRange", "KtzError", "LibraryNotFound", "Recording", "Stream",
+           "StreamFileError", "StreamStats", "StreamWriter", "TriggerMode", "read_stream",
+           "result_text"]
 __version__ = "1.0"

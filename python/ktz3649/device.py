@@ -9,13 +9,16 @@ import time
 import weakref
 from ctypes import byref
 from dataclasses import dataclass
-from typing import NamedTuple, Sequence
+from typing import TYPE_CHECKING, NamedTuple, Sequence
 
 import numpy as np
 
 from . import _library
 from ._library import DWORD, FLOAT, KTZHANDLE, WORD
 from .errors import KtzError, check
+
+if TYPE_CHECKING:
+    from .stream import Stream, StreamStats
 
 INFINITE = 0xFFFFFFFF
 BOTH = 2  # the channel argument of fao_start that plays on both outputs
@@ -126,6 +129,7 @@ class _Shared:
         self.opens = 0
         self.buffers: list[int] = []  # global memory handles, newest last
         self.count = 0  # samples of the last acquisition started
+        self.released = False  # a stream freed the buffer the record points at
         self.waveform: np.ndarray | None = None
 
     def free_buffers(self, keep: int | None = None) -> None:
@@ -163,7 +167,26 @@ def _contiguous(array: np.ndarray, dtype) -> np.ndarray:
     return np.ascontiguousarray(array, dtype=dtype)
 
 
-class Device:
+class Closing:
+    """close() on leaving a `with` block, and when the object is collected."""
+
+    def close(self) -> None:
+        raise NotImplementedError
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        try:
+            self.close()
+        except Exception:
+            pass
+
+
+class Device(Closing):
     """An open device of the library, by its device number.
 
     Use it as a context manager, or call close(); failures raise KtzError.
@@ -205,18 +228,6 @@ class Device:
     def handle(self) -> int:
         """The library's device handle (0 once closed), for driver_proc and C code."""
         return self._handle
-
-    def __enter__(self) -> "Device":
-        return self
-
-    def __exit__(self, *exc) -> None:
-        self.close()
-
-    def __del__(self) -> None:
-        try:
-            self.close()
-        except Exception:
-            pass
 
     def __repr__(self) -> str:
         state = "closed" if self.closed else f"handle 0x{self._handle:X}"
@@ -451,6 +462,7 @@ class Device:
             shared.buffers.append(buffer)
             shared.free_buffers(keep=buffer)  # the record points at this one only
             shared.count = count
+            shared.released = False
             return
         if not result >> 12:  # a bare result: the handle was refused
             lib.memory.GlobalFree(buffer)
@@ -476,6 +488,8 @@ class Device:
         12 to 15 included). With `out`, fills its first `count` elements
         (C-contiguous, of that dtype) and returns them, allocating nothing."""
         dtype = np.float32 if volts else np.uint16
+        if self._shared.released:  # its buffer is gone: the library would read freed memory
+            raise KtzError.from_result((self.number + 1) << 12 | 33, "FAITransfer")
         if count is None:
             count = out.size if out is not None else max(self._shared.count - start, 0)
         if out is None:
@@ -487,6 +501,30 @@ class Device:
         check(self._lib.FAITransfer(self._handle, 0, out.ctypes.data, 1 if volts else 0, start,
                                     count, 0), "FAITransfer")
         return out if out.size == count else out.reshape(-1)[:count]
+
+    def stream(self, rate: int, start_channel: int = 0, channels: int = 1,
+               gains: int | Sequence[int] = 0, **options) -> "Stream":
+        """Records without end: a Stream that yields a Block per half of
+        the buffer (index of its first sample, data (scans, entries), samples
+        lost just before it). Options: half (samples per half, a whole
+        number of scans; default 65536 rounded down to one), seconds (None:
+        until stopped or closed), volts (float32 volts, else uint16 raw
+        words), clock_source. Use it in a `with` block, so that leaving
+        ends the acquisition and frees its buffer."""
+        from .stream import Stream
+        return Stream(self, rate, start_channel, channels, gains, **options)
+
+    def record(self, path, rate: int, start_channel: int = 0, channels: int = 1,
+               gains: int | Sequence[int] = 0, **options) -> "StreamStats":
+        """Records a stream (options as for stream(), raw words) into a
+        stream file at `path` until `seconds` have been recorded or an
+        exception (KeyboardInterrupt) ends it; returns its totals."""
+        from .stream import StreamWriter
+        with self.stream(rate, start_channel, channels, gains, volts=False, **options) as stream, \
+                StreamWriter(path, stream) as writer:
+            for block in stream:
+                writer.write(block)
+        return stream.stats
 
     def fai_trigger_index(self) -> int | None:
         """About-trigger mode: the index of the first sample after the

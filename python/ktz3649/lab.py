@@ -24,7 +24,7 @@ from .device import close_all
 
 PCI3649 = 97
 PCI3649L = 169
-SIGNALS = {"dc": 0, "sine": 1, "square": 2, "noise": 3}
+SIGNALS = {"dc": 0, "sine": 1, "square": 2, "noise": 3, "sawtooth": 4}
 ENDLESS = -1
 OPEN_REQUEST = 0  # as a request code of fail_request: the open of a device object
 
@@ -335,8 +335,12 @@ def driver_running() -> bool:
 
 def set_signal(channel: int, kind: str = "dc", amplitude: float = 0.0, offset: float = 0.0,
                frequency: float = 0.0, seed: int = 0, card: int = 0) -> None:
-    """The signal at an input channel: "dc" (offset), "sine", "square" or
-    "noise" (offset + amplitude x ...), frequency in hertz of lab time."""
+    """The signal at an input channel: "dc" (offset), "sine", "square",
+    "noise" or "sawtooth" (offset + amplitude x ...), frequency in hertz of
+    lab time. The sawtooth rises from -amplitude to +amplitude each period,
+    counted on whole nanoseconds: with amplitude 10 in the 10 V bipolar
+    range and a period of 4096 sample periods of an entry, the entry's
+    samples step exactly one code each."""
     signal = _Signal(SIGNALS[kind], amplitude, offset, frequency, seed)
     _call("KtzSimSetSignal", card, channel, byref(signal))
 
