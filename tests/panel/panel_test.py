@@ -8,6 +8,8 @@ import csv
 import os
 import re
 import shutil
+import signal
+import struct
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
@@ -231,6 +233,64 @@ def case_readings(panel):
     panel.run("--verbose", "ai", "read",
               out=[r"^  \[DeviceOpen: 0 \(success\)\]$", r"^  \[AIConfig: 0 \(success\)\]$",
                    r"^  \[AIVoltageIn: 0 \(success\)\]$", r"^  \[DeviceClose: 0 \(success\)\]$"])
+
+SUMMARY = r"^stream: (\d+) samples, (\d+) halves, (\d+) overruns, (\d+) lost$"
+
+
+def check_recording(panel, name, line):
+    """The binary file's header and chunks agree with the summary line."""
+    samples, halves, overruns, lost = (int(x) for x in re.search(SUMMARY, line, re.M).groups())
+    with open(panel.path(name), "rb") as f:
+        data = f.read()
+    check(data[:8] == b"KTZSTRM1" and struct.unpack_from("<I", data, 28)[0] == 1,
+          f"{name}: not a complete recording")
+    head = struct.unpack_from("<QQII", data, 32)
+    half = struct.unpack_from("<I", data, 24)[0]
+    check(head == (samples, lost * half, halves, overruns), f"{name}: header {head}, line {line}")
+    at, words, gaps = 256, 0, 0
+    while at < len(data):
+        tag, count = struct.unpack_from("<4sI", data, at)
+        at += 8 + (2 * count if tag == b"DATA" else 0)
+        words += count if tag == b"DATA" else 0
+        gaps += tag == b"GAP "
+    check((words, gaps, at) == (samples, lost, len(data)), f"{name}: chunks disagree")
+
+
+def case_stream(panel):
+    # Until --seconds, into CSV: a row per scan, the gaps marked, the summary last.
+    out = panel.run("--time-factor", "1", "fai", "-n", "2", "--gain", "4", "--rate", "100000",
+                    "--half", "2000", "--signal", "0=sawtooth:10:50", "--stream", "rec.csv",
+                    "--seconds", "0.2", out=[r"recording 2 entries at 100000 samples/s", SUMMARY])
+    summary = re.search(SUMMARY, out, re.M)
+    samples, lost = int(summary.group(1)), int(summary.group(4))
+    with open(panel.path("rec.csv")) as f:
+        lines = f.read().splitlines()
+    check(lines[1] == "time_s,ch0_V,ch1_V", f"CSV header {lines[1]}")
+    check(lines[-1] == "# " + summary.group(0), f"CSV ends with {lines[-1]}")
+    check(sum(line.startswith("# gap: 2000 samples lost") for line in lines) == lost,
+          "the CSV's gaps disagree with the summary")
+    check(len([line for line in lines if not line.startswith(("#", "time"))]) ==
+          (samples + 1) // 2, "a row per scan")
+    check(samples >= 20000, f"0.2 s at 100000 samples/s recorded only {samples}")
+
+    # A reader slower than the card: overruns reported, halves lost, each marked.
+    out = panel.run("--time-factor", "1", "fai", "--rate", "100000", "--half", "500",
+                    "--slow-reader", "20", "--stream", "slow.bin", "--seconds", "0.3",
+                    out=[SUMMARY])
+    summary = re.search(SUMMARY, out, re.M)
+    check(int(summary.group(3)) > 0 and int(summary.group(4)) > 0,
+          f"a slow reader lost nothing: {summary.group(0)}")
+    check_recording(panel, "slow.bin", out)
+
+    # Ctrl-C: a clean stop, the file complete.
+    process = subprocess.Popen([panel.tool, "--time-factor", "1", "fai", "--stream", "int.bin"],
+                               cwd=panel.work, env=panel.env, stdout=subprocess.PIPE, text=True)
+    first = process.stdout.readline()
+    check("until Ctrl-C" in first, f"the recording did not start: {first}")
+    process.send_signal(signal.SIGINT)
+    out = first + process.communicate(timeout=60)[0]
+    check(process.returncode == 0 and "stopped by Ctrl-C" in out, f"after Ctrl-C: {out}")
+    check_recording(panel, "int.bin", out)
 
 
 def case_registry(panel):

@@ -95,8 +95,11 @@ int RunFaiStream(Session &session, const FaiOptions &options, stream::Totals *to
     const double rate = divisor ? 10000000.0 / divisor : options.rate;
     std::unique_ptr<stream::FileSink> file;
     if (EndsWith(options.stream, ".csv"))
-        file = std::make_unique<stream::CsvFileSink>(
-            ScanLabels(options.start, options.entries, chanConfig));
+    {
+        auto labels = ScanLabels(options.start, options.entries, chanConfig);
+        for (auto &label : labels) label += "_V";
+        file = std::make_unique<stream::CsvFileSink>(std::move(labels));
+    }
     else
         file = std::make_unique<stream::BinaryFileSink>();
     stream::Recorder recorder(setup, *file);
