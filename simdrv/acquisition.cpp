@@ -276,6 +276,9 @@ void AcquisitionBlock::Publish(Progress &p) {
         DmaWritten(*read_, p.published * DWORD{sizeof(WORD)},
                    (p.position - p.published) * DWORD{sizeof(WORD)});
     p.published = p.position;
+    // The status counts what the buffer holds before an event announces it.
+    std::lock_guard lock(mutex_);
+    published_ = p;
 }
 
 // Ticks until the next sample that signals something or ends the run.

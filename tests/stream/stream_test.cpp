@@ -109,7 +109,7 @@ TEST_F(StreamTest, EverySampleOnceAndInOrder) {
     } cases[] = {
         {1, 256, std::vector<DWORD>(12, 256), 100},
         {3, 300, std::vector<DWORD>(12, 300), 7},           // the stop ends inside a scan
-        {16, 400, {400, 400, 350, 50, 799, 1}, 0},          // late and early looks, none too late
+        {16, 400, {400, 400, 350, 50, 699, 101}, 0},        // late and early looks, none too late
         {4, 402, std::vector<DWORD>(6, 402), 0},            // the half rounded down to 400
     };
     for (const auto &c : cases) {
@@ -137,15 +137,18 @@ TEST_F(StreamTest, AReaderBehindLosesAHalfAndSaysWhere) {
     constexpr WORD kEntries = 2;
     constexpr DWORD kHalf = 200;
     Sawtooth(kEntries);
-    // Three halves before the first look: the first is being rewritten.
-    const std::vector<DWORD> steps = {3 * kHalf, kHalf, kHalf};
+    // Two halves and a half before the first look: the first is being
+    // rewritten. (Three would lose the second too: the card's count may
+    // trail its writes by a block, so a half that close to its rewrite
+    // counts as lost.)
+    const std::vector<DWORD> steps = {2 * kHalf + kHalf / 2, kHalf, kHalf};
     {
         stream::BinaryFileSink file;
         const stream::Totals t = Record(Setup(kEntries, kHalf), file, steps, 10);
         EXPECT_EQ(t.lostHalves, 1u);
         EXPECT_EQ(t.lost, kHalf);
         EXPECT_EQ(t.overruns, 1u);
-        EXPECT_EQ(t.halves, 4u);
+        EXPECT_EQ(t.halves, 3u);
         EXPECT_EQ(t.samples + t.lost, t.written);
 
         stream::Recording r;
@@ -166,7 +169,7 @@ TEST_F(StreamTest, AReaderBehindLosesAHalfAndSaysWhere) {
     EXPECT_NE(s.find("time_s,ch0,ch1\n# gap: 200 samples lost\n0.0002000,"), std::string::npos)
         << s.substr(0, 300);
     EXPECT_NE(s.find("# " + stream::Summary(t) + "\n"), std::string::npos);
-    EXPECT_EQ(stream::Summary(t), "stream: 800 samples, 4 halves, 1 overruns, 1 lost");
+    EXPECT_EQ(stream::Summary(t), "stream: 700 samples, 3 halves, 1 overruns, 1 lost");
 }
 
 TEST_F(StreamTest, ADamagedFileIsRefusedWithItsReason) {

@@ -11,6 +11,7 @@ constexpr DWORD kPostTriggerScans = 2;
 constexpr DWORD kMaxSamples = 1024000;
 constexpr WORD kStatusEnded = 3;
 constexpr DWORD kSuccess = 0;
+constexpr DWORD kMaxGuard = 2048;
 
 }  // namespace
 
@@ -26,7 +27,12 @@ DWORD Recorder::Start() {
     std::vector<WORD> gains(setup_.entries ? setup_.entries : 1);
     for (size_t e = 0; e < gains.size(); ++e)
         gains[e] = setup_.gains.empty() ? 0 : setup_.gains[std::min(e, setup_.gains.size() - 1)];
-    DWORD rc = EnableEvent(setup_.handle, kBufferChangeEvent | kOverrunEvent, 1, 0);
+    // The card's count trails its writes by up to one transfer block: the
+    // event count, which the start takes along. A quarter of a half, at
+    // most half the FIFO as the card's own default.
+    guard_ = std::clamp<DWORD>(half_ / 4 & ~1u, 2, kMaxGuard);
+    DWORD rc = EnableEvent(setup_.handle, kBufferChangeEvent | kOverrunEvent, 1,
+                           static_cast<WORD>(guard_));
     if (rc) return rc;
     buffer_ = GlobalAlloc(GHND, 2 * half_ * sizeof(WORD));
     if (!buffer_) return KtzErrNoBuffer;
@@ -86,8 +92,14 @@ DWORD Recorder::Copy(DWORD count, bool *intact) {
     const DWORD at = static_cast<DWORD>(next_ % 2) * half_;
     DWORD rc = FAITransfer(setup_.handle, 0, block_.data(), 0, at, count, 0);
     if (!rc) rc = Look();
-    *intact = totals_.written <= (next_ + 2) * half_;
+    *intact = Intact();
     return rc;
+}
+
+// Whether half next_ is still as the card wrote it: the card, perhaps one
+// block past its count (not once it stopped), has not begun to rewrite it.
+bool Recorder::Intact() const {
+    return totals_.written + (running_ ? guard_ : 0) <= (next_ + 2) * half_;
 }
 
 DWORD Recorder::TakeHalves(bool stopped) {
@@ -96,7 +108,7 @@ DWORD Recorder::TakeHalves(bool stopped) {
     // for the next look, so that a reader slower than the card still returns.
     const uint64_t complete = totals_.written / half_;
     while (!rc && !ended_ && next_ < complete) {
-        bool intact = totals_.written <= (next_ + 2) * half_;
+        bool intact = Intact();
         if (intact) rc = Copy(half_, &intact);
         if (rc) break;
         if (!intact) {

@@ -75,10 +75,12 @@ private:
     DWORD TakeHalves(bool stopped);
     DWORD Copy(DWORD count, bool *intact);
     bool Lose();
+    bool Intact() const;
 
     Setup setup_;
     Sink &sink_;
     DWORD half_ = 0;
+    DWORD guard_ = 0;  // samples the card may have written beyond its count
     HGLOBAL buffer_ = nullptr;
     bool running_ = false, ended_ = false;
     DWORD lastCount_ = 0;
