@@ -22,6 +22,8 @@ set(expect_about_trigger
     [[sample 1499 -(3\.99[0-9]|4\.00[0-9]) V, sample 1500 \(the trigger\) (3\.99[0-9]|4\.00[0-9]) V]])
 set(expect_waveform_output [[output ended: 4096 of 4096 samples played, 0 left in the FIFO]]
     [[lab: output 0 played 4096 samples from -(7\.99|8\.0[0-9]) V to (7\.99|8\.0[0-9]) V]])
+set(expect_stream [[recorded [0-9]+ samples in [0-9]+ halves, [0-9]+ overruns, 0 halves lost into stream\.raw]]
+    [[lab: stream\.raw holds [0-9]+ scans, channel 0 counts on with 0 breaks]])
 
 set(wine "")
 set(prefix example_)
