@@ -31,6 +31,9 @@
 #define EVENT_OVERRUN 8
 #define EVENT_TIMED_OUT 0xFFFF
 #define WAIT_MS 10 /* a look at least this often, whatever the events */
+/* The card's count may trail its writes by one transfer block, the event
+ * count: a half that close to its rewrite counts as lost while it runs. */
+#define BLOCK 2048
 
 static KTZHANDLE device = 0;
 static WORD words[HALF];
@@ -39,6 +42,7 @@ static DWORD lastCount;
 static unsigned long long next; /* the number of the next half to take */
 static unsigned long samples, halves, lost, misplaced;
 static unsigned overruns;
+static unsigned margin = BLOCK; /* 0 once the card has stopped */
 
 /* The card's count, widened past 2^32 from its differences, and its
  * overrun report, counted and cleared. */
@@ -61,12 +65,12 @@ static int Look(void) {
  * the one after it. */
 static int Take(DWORD count, FILE *file) {
     DWORD i;
-    if (total > (next + 2) * HALF) return 0; /* already being rewritten */
+    if (total + margin > (next + 2) * HALF) return 0; /* already being rewritten */
     if (Failed("FAITransfer", FAITransfer(device, 0, words, 0 /* raw words */,
                                           (DWORD)(next % 2) * HALF, count, 0)) ||
         Look())
         return 1;
-    if (total > (next + 2) * HALF) return 0;
+    if (total + margin > (next + 2) * HALF) return 0;
     /* A half is whole scans: sample i of it is entry i mod CHANNELS. */
     for (i = 0; i < count; ++i)
         misplaced += ((words[i] >> 12) & 7) != i % CHANNELS || (words[i] & 0x8000);
@@ -106,7 +110,7 @@ int main(int argc, char **argv) {
 
     failed = !buffer || !file ||
              Failed("EnableEvent",
-                    EnableEvent(device, EVENT_BUFFER_CHANGE | EVENT_OVERRUN, 1, 0)) ||
+                    EnableEvent(device, EVENT_BUFFER_CHANGE | EVENT_OVERRUN, 1, BLOCK)) ||
              Failed("FAIDmaExStart",
                     FAIDmaExStart(device, NO_TRIGGER, ABOUT_TRIGGER, 0 /* pacer */, 0, 0, 0.0f,
                                   0, CHANNELS, 0 /* from channel 0 */, 2 /* post-trigger scans */,
@@ -126,6 +130,7 @@ int main(int argc, char **argv) {
     }
     /* The stop also releases the device when the start was refused. */
     if (Failed("FAIStop", FAIStop(device))) failed = 1;
+    margin = 0;
     failed = failed || TakeHalves(file, 1);
     if (file && fclose(file) != 0) failed = 1;
 
