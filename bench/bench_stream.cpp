@@ -6,7 +6,7 @@
 // second of data. A second run raises the time factor until a half is lost
 // or an overrun reported: the highest rate at which none are.
 //
-//   bench_stream [--soak_seconds=600] [--soak_factor=5]
+//   bench_stream [--soak_seconds=600] [--soak_factor=2]
 #include <benchmark/benchmark.h>
 
 #include <ktz3649.h>
