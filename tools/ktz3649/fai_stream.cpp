@@ -36,8 +36,8 @@ bool EndsWith(const std::string &text, const std::string &end) {
 }
 
 // The header: the scan's channels and their ranges from the features record.
-bool Describe(Session &session, const FaiOptions &options, WORD chanConfig, DWORD rate,
-              DWORD half, stream::FileHeader *header) {
+bool DescribeRecording(Session &session, const FaiOptions &options, WORD chanConfig,
+                       DWORD rate, DWORD half, stream::FileHeader *header) {
     KtzDeviceFeatures features{};
     if (!Check("DeviceGetFeatures", DeviceGetFeatures(session.handle, &features, sizeof features)))
         return false;
@@ -104,8 +104,8 @@ int RunFaiStream(Session &session, const FaiOptions &options, stream::Totals *to
         file = std::make_unique<stream::BinaryFileSink>();
     stream::Recorder recorder(setup, *file);
     stream::FileHeader header;
-    if (!Describe(session, options, chanConfig, static_cast<DWORD>(rate), recorder.half(),
-                  &header) ||
+    if (!DescribeRecording(session, options, chanConfig, static_cast<DWORD>(rate),
+                           recorder.half(), &header) ||
         !file->Open(options.stream, header))
         return 1;
     if (options.slowReaderMs)
