@@ -342,8 +342,7 @@ void AcquisitionBlock::Run() {
 
         Produce(p, std::min(due, p.ticks + kMaxPerWake), labTrigger);
 
-        lock.lock();
-        published_ = p;
+        lock.lock();  // Produce has published what it wrote
         progress_.notify_all();
         if (p.ended) break;
         if (p.ticks < due) continue;  // behind the clock: no sleep

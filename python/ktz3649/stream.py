@@ -119,7 +119,6 @@ class Stream(Closing):
         self._next = 0  # the next half to take
         self._at = 0  # samples taken or lost so far
         self._pending_lost = 0  # lost samples not yet reported with a block
-        self._counted_status = False  # an overrun counted from the status word, its event to come
         self._running = self._ended = False
         # The card's count may trail its writes by a transfer block, the
         # event count the start takes along: a quarter of a half, at most 2048.
@@ -137,19 +136,14 @@ class Stream(Closing):
 
     # ---- the protocol --------------------------------------------------------
 
-    def _check(self, event: int | None = None) -> None:
+    def _check(self) -> None:
         """Reads the count and the overrun report (clearing it)."""
         status = self.device.fai_check()
         self.stats.written = extend(self.stats.written, status.count)
-        # The report shows in the status word and as the event: once each.
+        # The status word holds each report until it is cleared: counted
+        # there, once; the overrun event only wakes the reader.
         if status.status3:
             self.stats.overruns += 1
-            self._counted_status = event != Event.OVERRUN
-        elif event == Event.OVERRUN:
-            if not self._counted_status:
-                self.stats.overruns += 1
-            self._counted_status = False
-        if status.status3 or event == Event.OVERRUN:
             self.device.fai_clear_overrun()
         if self._running and status.status1 == _ENDED:
             self.stop()  # the trigger came after all: nothing more will be written
@@ -212,7 +206,8 @@ class Stream(Closing):
                         self._pending_lost = 0
                         return block
                     break
-                self._check(self.device.wait_event(_WAIT_MS))
+                self.device.wait_event(_WAIT_MS)  # whatever woke it, the count tells
+                self._check()
         except BaseException:
             self.close()
             raise

@@ -172,6 +172,28 @@ TEST_F(StreamTest, AReaderBehindLosesAHalfAndSaysWhere) {
     EXPECT_EQ(stream::Summary(t), "stream: 700 samples, 3 halves, 1 overruns, 1 lost");
 }
 
+// A sink that takes no more (a full disk): the recording ends, and what it
+// refused is not counted as taken.
+TEST_F(StreamTest, ASinkThatRefusesEndsTheRecording) {
+    struct Refusing : stream::Sink {
+        bool Data(uint64_t, const WORD *, DWORD) override { return taken++ == 0; }
+        bool Gap(uint64_t, DWORD) override { return true; }
+        int taken = 0;
+    } sink;
+    Sawtooth(1);
+    stream::Recorder recorder(Setup(1, 64), sink);
+    ASSERT_EQ(recorder.Start(), 0u);
+    for (int look = 0; look < 2; ++look) {
+        ASSERT_EQ(KtzSimPulseExternalClock(card_, 64), 0);
+        EXPECT_EQ(recorder.Poll(0), 0u);
+    }
+    EXPECT_TRUE(recorder.ended());
+    EXPECT_EQ(recorder.Stop(), 0u);
+    EXPECT_EQ(sink.taken, 2);
+    EXPECT_EQ(recorder.totals().halves, 1u);
+    EXPECT_EQ(recorder.totals().samples, 64u);
+}
+
 TEST_F(StreamTest, ADamagedFileIsRefusedWithItsReason) {
     Sawtooth(1);
     stream::BinaryFileSink file;
@@ -190,6 +212,8 @@ TEST_F(StreamTest, ADamagedFileIsRefusedWithItsReason) {
         {"no header", bytes.substr(0, 100), "shorter than a header"},
         {"another file", "PK" + bytes.substr(2), "not a recording"},
         {"unknown chunk", bytes.substr(0, 256) + "JUNK" + bytes.substr(260), "unknown chunk"},
+        {"a count beyond the file", bytes.substr(0, 260) + std::string("\xFF\xFF\xFF\x7F", 4),
+         "cut short"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -115,7 +115,10 @@ DWORD Recorder::TakeHalves(bool stopped) {
             if (!Lose()) ended_ = true;
             continue;
         }
-        if (!sink_.Data(next_ * half_, block_.data(), half_)) ended_ = true;
+        if (!sink_.Data(next_ * half_, block_.data(), half_)) {
+            ended_ = true;  // nothing more goes anywhere, and nothing is counted as taken
+            break;
+        }
         ++next_;
         ++totals_.halves;
         totals_.samples += half_;

@@ -97,7 +97,8 @@ bool FileSink::Open(const std::string &path, const FileHeader &header) {
 
 bool FileSink::Finish(const Totals &totals) {
     if (!file_) return false;
-    bool ok = End(totals);
+    // A write that failed on the way (a full disk) fails the file.
+    bool ok = End(totals) && !std::ferror(file_);
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
     if (!ok) std::fprintf(stderr, "cannot write %s\n", path_.c_str());
@@ -153,6 +154,8 @@ bool ReadRecording(const std::string &path, Recording *recording, std::string *e
     }
     *recording = Recording{};
     if (!Decode(head, &recording->header, error)) return false;
+    std::fseek(file.get(), 0, SEEK_END);
+    const long size = std::ftell(file.get());
     std::fseek(file.get(), Load<uint32_t>(head + 8), SEEK_SET);
     uint64_t index = 0;
     for (uint32_t chunk[2]; std::fread(chunk, 1, sizeof chunk, file.get()) == sizeof chunk;) {
@@ -161,6 +164,12 @@ bool ReadRecording(const std::string &path, Recording *recording, std::string *e
             recording->gaps.emplace_back(index, count);
         } else if (std::memcmp(chunk, kDataTag, 4) == 0) {
             auto &words = recording->words;
+            // No more than the file holds, whatever the count says.
+            const auto left = static_cast<uint64_t>(size - std::ftell(file.get())) / sizeof(WORD);
+            if (count > left) {
+                *error = "cut short in a DATA chunk at sample " + std::to_string(index);
+                return false;
+            }
             const size_t at = words.size();
             words.resize(at + count);
             if (std::fread(words.data() + at, sizeof(WORD), count, file.get()) != count) {
